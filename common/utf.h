@@ -1,0 +1,27 @@
+// Converters between UTF-8 and UTF-16 for strings that Windows or the host
+// hands over. They never fail: bad input becomes U+FFFD (or EF BF BD).
+#pragma once
+
+#include <cstddef>
+#include <cwchar>
+#include <string>
+#include <string_view>
+
+namespace Common {
+
+// Decoding stops at the first undecodable byte, which gives one U+FFFD. An
+// encoded surrogate gives U+FFFD and decoding goes on, unless it directly
+// follows another one: then decoding stops there.
+std::u16string Utf8ToUtf16(std::string_view text);
+
+// A high surrogate takes whatever unit follows it as its partner; a lone low
+// surrogate or a high surrogate at the end gives EF BF BD.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+#if WCHAR_MAX == 0xFFFF
+std::wstring Utf8ToWide(const char* text, std::size_t length);
+std::wstring Utf8ToWide(const char* nul_terminated);
+std::string WideToUtf8(const wchar_t* text, std::size_t length);
+#endif
+
+}  // namespace Common

@@ -1,0 +1,124 @@
+// Objects the reference host hands to the module through out pointers. The
+// host keeps every object it made until it is destroyed itself, so a release
+// that comes twice is counted instead of touching freed memory; tests assert
+// that every object was released exactly once. Each record's leading word,
+// which the module never reads, points back to the owning object.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/unique_handle.h"
+#include "orvik/context/host_abi.h"
+
+namespace RefHost {
+
+namespace Abi = ScanEngine::Abi;
+
+class ObjectPool;
+
+struct PoolLink {
+    ObjectPool* pool = nullptr;
+    bool released = false;
+    bool releasable = true;  // false for answers the host keeps itself
+};
+
+class ObjectPool {
+public:
+    template <typename T, typename... Args>
+    T* Make(Args&&... args) {
+        auto object = std::make_shared<T>(std::forward<Args>(args)...);
+        object->link.pool = this;
+        std::lock_guard lock(mutex_);
+        objects_.push_back(object);
+        if (object->link.releasable) ++live_;
+        return object.get();
+    }
+    void Release(PoolLink& link);
+
+    int Live() const;            // made and not yet released
+    int DoubleReleases() const;  // releases of an object already released
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<void>> objects_;
+    int live_ = 0;
+    int double_releases_ = 0;
+};
+
+struct SizedBufferObject {
+    explicit SizedBufferObject(std::string data);
+    Abi::SizedBuffer abi{};
+    PoolLink link;
+    std::string bytes;
+};
+
+struct HostErrorObject {
+    explicit HostErrorObject(std::string text);
+    Abi::HostError abi{};
+    PoolLink link;
+    std::string message;
+};
+
+struct UnixAccount {
+    std::string name;
+    std::string sid;
+    std::optional<std::array<std::uint8_t, 16>> uuid;
+    std::uint32_t attributes = 0;
+};
+
+struct UnixAccountObject {
+    explicit UnixAccountObject(UnixAccount data);
+    Abi::UnixAccountInfo abi{};
+    PoolLink link;
+    UnixAccount account;
+};
+
+// A real Windows impersonation token of the host process, so the module's
+// impersonation can be exercised for real.
+struct SecurityTokenObject {
+    explicit SecurityTokenObject(Common::UniqueHandle handle);
+    Abi::SecurityToken abi{};
+    PoolLink link;
+    Common::UniqueHandle token;
+};
+
+struct ProcessInfoObject {
+    explicit ProcessInfoObject(bool offers_token);
+    Abi::ProcessInfo abi{};
+    PoolLink link;
+    bool offers_token;
+};
+
+struct SignatureInfoObject {
+    SignatureInfoObject(std::int32_t status, std::string thumbprint, std::string vendor);
+    Abi::SignatureInfo abi{};
+    PoolLink link;
+    std::string thumbprint;
+    std::string vendor;
+};
+
+struct ExtendedSignatureInfoObject {
+    ExtendedSignatureInfoObject(std::uint32_t schema, std::string text);
+    Abi::ExtendedSignatureInfo abi{};
+    PoolLink link;
+    std::string text;
+};
+
+// Kept by the host; the module reads it and never releases it.
+struct ProcessTreeObject {
+    explicit ProcessTreeObject(std::string json);
+    Abi::ProcessTreeAnswer abi{};
+    PoolLink link{nullptr, false, false};
+    std::string text;
+};
+
+// A duplicate of the host process's token, usable for impersonation.
+Common::UniqueHandle DuplicateOwnTokenForImpersonation();
+
+}  // namespace RefHost

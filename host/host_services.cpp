@@ -1,0 +1,398 @@
+#include "host_services.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace RefHost {
+namespace {
+
+std::string Text(const char* text) { return text ? text : ""; }
+std::wstring Text(const wchar_t* text) { return text ? text : L""; }
+
+template <typename Map, typename Key>
+std::int32_t LookupOr(const Map& map, const Key& key, std::int32_t fallback) {
+    auto it = map.find(key);
+    return it == map.end() ? fallback : it->second;
+}
+
+std::int32_t Member(const std::set<std::string>& set, const char* text) { return set.count(Text(text)) ? 1 : 0; }
+
+}  // namespace
+
+// Records the call; a forced result ends it there. Then takes the state lock.
+#define HOST_ENTER(type, ...)                                              \
+    if (auto forced = Enter(__func__, ##__VA_ARGS__)) return static_cast<type>(*forced); \
+    auto state_lock = Lock();                                              \
+    [[maybe_unused]] auto& s = State();
+
+HostServices::HostServices() {
+    // A small account database, so the account queries answer out of the box.
+    state_.unix_accounts[{0, false}] = {"root", "S-1-22-1-0", std::array<std::uint8_t, 16>{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}, 0};
+    state_.unix_accounts[{1000, false}] = {"user", "S-1-22-1-1000", std::nullopt, 1};
+    state_.unix_accounts[{0, true}] = {"root", "S-1-22-2-0", std::nullopt, 0};
+    state_.unix_accounts[{100, true}] = {"users", "S-1-22-2-100", std::nullopt, 2};
+}
+
+void HostServices::ForceResult(const std::string& operation, std::int64_t result) {
+    std::lock_guard lock(mutex_);
+    forced_[operation] = result;
+}
+
+std::int32_t HostServices::WhitelistProcess(std::uint64_t uid, std::uint32_t pid) {
+    HOST_ENTER(std::int32_t, uid, pid);
+    s.whitelisted[uid] = pid;
+    return 0;
+}
+
+std::int32_t HostServices::TerminateProcessById(std::uint32_t pid, Abi::HostError** error) {
+    HOST_ENTER(std::int32_t, pid, static_cast<const void*>(error));
+    if (pid == 0 || pid == 4) {
+        if (error) *error = &Objects().Make<HostErrorObject>("process cannot be terminated")->abi;
+        return kHostAccessDenied;
+    }
+    s.terminated.insert(pid);
+    return 0;
+}
+
+std::int32_t HostServices::IsEngineEnabled(std::uint32_t engine_id) {
+    HOST_ENTER(std::int32_t, engine_id);
+    return LookupOr(s.engine_enabled, engine_id, 1);
+}
+
+std::int32_t HostServices::IsInUserAllowlist(const char* path, std::uint64_t uid, std::uint32_t pid) {
+    HOST_ENTER(std::int32_t, path, uid, pid);
+    return Member(s.user_allowlist, path);
+}
+
+std::int32_t HostServices::IsInUserBlocklist(const char* path, std::uint64_t uid, std::uint32_t pid) {
+    HOST_ENTER(std::int32_t, path, uid, pid);
+    return Member(s.user_blocklist, path);
+}
+
+std::int32_t HostServices::IsInTrustedHashesList(const char* hash) {
+    HOST_ENTER(std::int32_t, hash);
+    return Member(s.trusted_hashes, hash);
+}
+
+std::int32_t HostServices::IsInBlockedHashesList(const char* hash) {
+    HOST_ENTER(std::int32_t, hash);
+    return Member(s.blocked_hashes, hash);
+}
+
+std::int32_t HostServices::IsInThumbprintBlocklist(const char* thumbprint) {
+    HOST_ENTER(std::int32_t, thumbprint);
+    return Member(s.thumbprint_blocklist, thumbprint);
+}
+
+std::int32_t HostServices::IsProcessTerminationEnabled(std::uint32_t engine_id) {
+    HOST_ENTER(std::int32_t, engine_id);
+    return LookupOr(s.termination_enabled, engine_id, 1);
+}
+
+std::int32_t HostServices::SendTelemetry(const char* event_type, std::uint32_t one, const char* body,
+                                         std::uint32_t length) {
+    const std::string payload = body ? std::string(body, length) : std::string();
+    HOST_ENTER(std::int32_t, event_type, one, payload.c_str(), length);
+    s.telemetry_last[Text(event_type)] = payload;
+    return 0;
+}
+
+std::int32_t HostServices::EvalHashes(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                      std::uint32_t mask, std::uint8_t* digests, std::uint32_t size,
+                                      Abi::HashOptions* options) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, mask, static_cast<const void*>(digests),
+               size, static_cast<const void*>(options));
+    auto it = s.file_digests.find(Text(path));
+    if (it == s.file_digests.end()) return kHostNotFound;
+    // Requested digests are packed in the order MD5, SHA-1, SHA-256.
+    static constexpr std::size_t kOffset[] = {0, 16, 36}, kLength[] = {16, 20, 32};
+    std::size_t at = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (!(mask & (1u << i))) continue;
+        if (digests == nullptr || at + kLength[i] > size) return kHostBufferTooSmall;
+        std::memcpy(digests + at, it->second.data() + kOffset[i], kLength[i]);
+        at += kLength[i];
+    }
+    return 0;
+}
+
+std::int32_t HostServices::RaiseAlert(const Abi::AlertRecord* alert) {
+    if (alert == nullptr) {
+        HOST_ENTER(std::int32_t, static_cast<const void*>(alert));
+        return kHostInvalidArgument;
+    }
+    HOST_ENTER(std::int32_t, alert->folder, alert->file_name, alert->rule_id, alert->threat, alert->file_size,
+               alert->can_quarantine, alert->upload_enabled, alert->engine_id, alert->system_pid);
+    s.alerts.push_back(Text(alert->threat));
+    return 0;
+}
+
+namespace {
+
+std::int32_t AnswerProcessRecord(ObjectPool& objects, HostState& s, Abi::CallerInfoProvider* caller,
+                                 const std::string* record, Abi::SizedBuffer** out) {
+    // Ask who is reading, as the real cache does, and hand the tag back.
+    if (caller != nullptr && caller->Make != nullptr) {
+        if (Abi::CallerInfoView* view = caller->Make(caller)) {
+            s.caller_tags.emplace_back(Text(view->tag), Text(view->description));
+            view->Release(view);
+        }
+    }
+    if (record == nullptr) return kHostNotFound;
+    if (out) *out = &objects.Make<SizedBufferObject>(*record)->abi;
+    return 0;
+}
+
+}  // namespace
+
+std::int32_t HostServices::QueryProcessCacheByUid(Abi::CallerInfoProvider* caller, std::uint64_t uid,
+                                                  Abi::SizedBuffer** out) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(caller), uid, static_cast<const void*>(out));
+    auto it = s.process_records_by_uid.find(uid);
+    return AnswerProcessRecord(Objects(), s, caller, it == s.process_records_by_uid.end() ? nullptr : &it->second,
+                               out);
+}
+
+std::int32_t HostServices::QueryProcessCacheByPid(Abi::CallerInfoProvider* caller, std::uint32_t pid,
+                                                  Abi::SizedBuffer** out) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(caller), pid, static_cast<const void*>(out));
+    auto it = s.process_records_by_pid.find(pid);
+    return AnswerProcessRecord(Objects(), s, caller, it == s.process_records_by_pid.end() ? nullptr : &it->second,
+                               out);
+}
+
+std::int32_t HostServices::IsExecutableSystemCritical(const char* path, const char* unique_id,
+                                                      std::uint32_t* status) {
+    HOST_ENTER(std::int32_t, path, unique_id, static_cast<const void*>(status));
+    if (status) *status = Member(s.system_critical, path);
+    return 0;
+}
+
+std::int32_t HostServices::ConvertNtPathToDosPath(const wchar_t* nt_path, wchar_t* out, std::uint32_t* size) {
+    HOST_ENTER(std::int32_t, nt_path, static_cast<const void*>(out), size ? *size : 0u);
+    auto it = s.nt_to_dos.find(Text(nt_path));
+    if (it == s.nt_to_dos.end()) return kHostNotFound;
+    const auto needed = static_cast<std::uint32_t>(it->second.size() + 1);
+    if (out == nullptr || size == nullptr || *size < needed) {
+        if (size) *size = needed;
+        return kHostBufferTooSmall;
+    }
+    std::copy(it->second.c_str(), it->second.c_str() + needed, out);
+    *size = needed;
+    return 0;
+}
+
+std::int64_t HostServices::DeleteRegistryKey(std::uint32_t hive, const wchar_t* key, Abi::HostError** error) {
+    HOST_ENTER(std::int64_t, hive, key, static_cast<const void*>(error));
+    if (s.registry_keys.erase({hive, Text(key)}) == 0) {
+        if (error) *error = &Objects().Make<HostErrorObject>("registry key not found")->abi;
+        return kHostNotFound;
+    }
+    return 0;
+}
+
+std::int64_t HostServices::DeleteRegistryValue(std::uint32_t hive, const wchar_t* key, const wchar_t* value,
+                                               Abi::HostError** error) {
+    HOST_ENTER(std::int64_t, hive, key, value, static_cast<const void*>(error));
+    if (s.registry_values.erase({hive, Text(key), Text(value)}) == 0) {
+        if (error) *error = &Objects().Make<HostErrorObject>("registry value not found")->abi;
+        return kHostNotFound;
+    }
+    return 0;
+}
+
+std::int32_t HostServices::MemoryScanItdt(std::uint32_t unique_key, std::uint64_t uid, std::uint32_t pid,
+                                          std::uint32_t scan_mode, const char* module_name,
+                                          const char* section_name) {
+    HOST_ENTER(std::int32_t, unique_key, uid, pid, scan_mode, module_name, section_name);
+    return 0;
+}
+
+std::int32_t HostServices::OnSignificantProcessStarted(const Abi::SignificantProcessRecord* record) {
+    if (record == nullptr) {
+        HOST_ENTER(std::int32_t, static_cast<const void*>(record));
+        return kHostInvalidArgument;
+    }
+    HOST_ENTER(std::int32_t, record->identity, record->process_uid, record->process_id, record->zero);
+    s.significant_processes.insert(Text(record->identity));
+    return 0;
+}
+
+std::int32_t HostServices::OnSignificantProcessTerminated(const Abi::SignificantProcessRecord* record) {
+    if (record == nullptr) {
+        HOST_ENTER(std::int32_t, static_cast<const void*>(record));
+        return kHostInvalidArgument;
+    }
+    HOST_ENTER(std::int32_t, record->identity, record->process_uid, record->process_id, record->zero);
+    return s.significant_processes.erase(Text(record->identity)) ? 0 : kHostNotFound;
+}
+
+std::int32_t HostServices::IsFileRestoredFromQuarantine(const char* path, const char* md5, const char* sha1,
+                                                        const char* sha256) {
+    HOST_ENTER(std::int32_t, path, md5, sha1, sha256);
+    return Member(s.quarantine_restored, path);
+}
+
+std::int32_t HostServices::IsInExploitPreventionList(const char* path) {
+    HOST_ENTER(std::int32_t, path);
+    return Member(s.exploit_prevention_list, path);
+}
+
+std::int32_t HostServices::IsExploitPreventionTechniqueEnabled(const char* id) {
+    HOST_ENTER(std::int32_t, id);
+    return Member(s.exploit_techniques_enabled, id);
+}
+
+std::int32_t HostServices::GetVerdict(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                      std::uint8_t id, std::uint8_t current_scan_depth, Abi::VerdictRecord* out) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, id, current_scan_depth,
+               static_cast<const void*>(out));
+    auto it = s.verdicts.find({Text(path), Text(unique_id), id});
+    if (it == s.verdicts.end()) return kHostNotFound;
+    if (out) *out = it->second;
+    return 0;
+}
+
+std::int32_t HostServices::SetVerdict(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                      const Abi::VerdictRecord* verdict) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, static_cast<const void*>(verdict));
+    if (verdict == nullptr) return kHostInvalidArgument;
+    s.verdicts[{Text(path), Text(unique_id), static_cast<std::uint8_t>(verdict->id)}] = *verdict;
+    return 0;
+}
+
+std::int32_t HostServices::CheckFileReputation(std::uint64_t uid, const char* md5, std::uint32_t ttl) {
+    HOST_ENTER(std::int32_t, uid, md5, ttl);
+    return Member(s.reputation_known, md5);
+}
+
+std::int32_t HostServices::CheckCorporateWhitelist(std::uint64_t uid, const char* md5, const char* threat) {
+    HOST_ENTER(std::int32_t, uid, md5, threat);
+    return Member(s.corporate_whitelist, md5);
+}
+
+std::int32_t HostServices::SetProcessMonitoredStatus(std::uint64_t uid, bool enabled) {
+    HOST_ENTER(std::int32_t, uid, enabled);
+    s.monitored[uid] = enabled;
+    return 0;
+}
+
+std::int32_t HostServices::GetScanStatistics(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                             std::uint8_t id, Abi::ScanStatisticsRecord* out) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, id, static_cast<const void*>(out));
+    auto it = s.scan_statistics.find({Text(path), Text(unique_id), id});
+    if (it == s.scan_statistics.end()) return kHostNotFound;
+    if (out) *out = it->second;
+    return 0;
+}
+
+std::int32_t HostServices::ResetScanStatistics(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                               std::uint8_t id) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, id);
+    s.scan_statistics.erase({Text(path), Text(unique_id), id});
+    return 0;
+}
+
+std::int32_t HostServices::CheckSignature(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                          Abi::SignatureInfo** out) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, static_cast<const void*>(out));
+    auto it = s.signatures.find(Text(path));
+    if (it == s.signatures.end()) return kHostNotFound;
+    if (out)
+        *out = &Objects()
+                    .Make<SignatureInfoObject>(it->second.first, it->second.second.first, it->second.second.second)
+                    ->abi;
+    return 0;
+}
+
+std::int32_t HostServices::CheckExtendedSignature(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                                  Abi::ExtendedSignatureInfo** out, std::uint32_t mask,
+                                                  std::uint8_t deep_scan) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, static_cast<const void*>(out), mask,
+               deep_scan);
+    auto it = s.extended_signatures.find(Text(path));
+    if (it == s.extended_signatures.end()) return kHostNotFound;
+    if (out) *out = &Objects().Make<ExtendedSignatureInfoObject>(it->second.first, it->second.second)->abi;
+    return 0;
+}
+
+std::int32_t HostServices::ReadFileContent(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                           std::uint64_t max_size, Abi::ChunkTrampoline chunk, void* context) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, max_size);
+    auto it = s.files.find(Text(path));
+    if (it == s.files.end()) return kHostNotFound;
+    if (chunk == nullptr) return kHostInvalidArgument;
+    // Delivered in pieces, as a real reader does, never more than asked for.
+    constexpr std::size_t kChunk = 64 * 1024;
+    const std::size_t total = std::min<std::uint64_t>(it->second.size(), max_size);
+    const std::string content = it->second;
+    state_lock.unlock();  // the callback runs module code
+    for (std::size_t at = 0; at < total; at += kChunk)
+        chunk(reinterpret_cast<const std::uint8_t*>(content.data()) + at, std::min(kChunk, total - at), context);
+    return 0;
+}
+
+std::int32_t HostServices::RemoveFile(Abi::SecurityToken* token, const char* path, Abi::HostError** error) {
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, static_cast<const void*>(error));
+    if (s.files.erase(Text(path)) == 0) {
+        if (error) *error = &Objects().Make<HostErrorObject>("file not found")->abi;
+        return kHostNotFound;
+    }
+    return 0;
+}
+
+std::int32_t HostServices::DisableExploitPreventionFile(const char* file) {
+    HOST_ENTER(std::int32_t, file);
+    s.exploit_prevention_list.erase(Text(file));
+    return 0;
+}
+
+std::int32_t HostServices::OnEdrEvent(const void* data, std::uint32_t length) {
+    const std::string blob = data ? std::string(static_cast<const char*>(data), length) : std::string();
+    HOST_ENTER(std::int32_t, blob.c_str(), length);
+    s.edr_events.push_back(blob);
+    return 0;
+}
+
+std::int32_t HostServices::GetCurrentActionOnDetection(std::uint32_t engine_id) {
+    HOST_ENTER(std::int32_t, engine_id);
+    return LookupOr(s.action_on_detection, engine_id, 1);
+}
+
+std::int32_t HostServices::GetProcessTreeJson(std::uint32_t pid, std::uint64_t start_time,
+                                              Abi::ProcessTreeAnswer** out) {
+    HOST_ENTER(std::int32_t, pid, start_time, static_cast<const void*>(out));
+    auto it = s.process_trees.find({pid, start_time});
+    if (it == s.process_trees.end()) return kHostNotFound;
+    if (out) *out = &Objects().Make<ProcessTreeObject>(it->second)->abi;
+    return 0;
+}
+
+std::int32_t HostServices::UploadSample(const char* path, const char* threat) {
+    HOST_ENTER(std::int32_t, path, threat);
+    s.uploads.emplace_back(Text(path), Text(threat));
+    return 0;
+}
+
+std::int32_t HostServices::GetUnixAccountInfo(std::uint32_t id, std::uint8_t is_group, Abi::UnixAccountInfo** out) {
+    HOST_ENTER(std::int32_t, id, is_group, static_cast<const void*>(out));
+    auto it = s.unix_accounts.find({id, is_group != 0});
+    if (it == s.unix_accounts.end()) return kHostNotFound;
+    if (out) *out = &Objects().Make<UnixAccountObject>(it->second)->abi;
+    return 0;
+}
+
+std::int32_t HostServices::GetProcessCategories(const char* file_name, Abi::SizedBuffer** out) {
+    HOST_ENTER(std::int32_t, file_name, static_cast<const void*>(out));
+    auto it = s.process_categories.find(Text(file_name));
+    if (it == s.process_categories.end()) return kHostNotFound;
+    if (out) *out = &Objects().Make<SizedBufferObject>(it->second)->abi;
+    return 0;
+}
+
+std::int32_t HostServices::IsProcessTerminable(const char* file_name) {
+    HOST_ENTER(std::int32_t, file_name);
+    return Member(s.terminable_files, file_name);
+}
+
+}  // namespace RefHost

@@ -1,0 +1,162 @@
+// What stands behind the host service interface in the reference host. Every
+// entry is a virtual method with the interface's own arguments, so a test can
+// override one entry and keep the rest. The default implementation keeps real
+// in-memory state and writes every call into the journal.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <tuple>
+#include <vector>
+#include <array>
+#include <string>
+#include <utility>
+
+#include "call_journal.h"
+#include "host_objects.h"
+#include "orvik/context/host_abi.h"
+
+namespace RefHost {
+
+struct VerdictKey {
+    std::string path;
+    std::string unique_id;
+    std::uint8_t id;
+    auto operator<=>(const VerdictKey&) const = default;
+};
+
+// The host's policy store and caches. Guard with HostServices::Lock() when
+// touching it while calls may run.
+struct HostState {
+    std::map<std::uint32_t, std::int32_t> engine_enabled;        // absent: enabled (1)
+    std::map<std::uint32_t, std::int32_t> termination_enabled;   // absent: enabled (1)
+    std::map<std::uint32_t, std::int32_t> action_on_detection;   // absent: 1
+    std::map<std::uint64_t, std::uint32_t> whitelisted;          // uid -> pid
+    std::map<std::uint64_t, bool> monitored;                     // uid -> enabled
+    std::map<std::pair<std::uint32_t, bool>, UnixAccount> unix_accounts;  // (id, is group)
+    std::set<std::uint32_t> terminated;
+    std::set<std::string> user_allowlist, user_blocklist, trusted_hashes, blocked_hashes, thumbprint_blocklist,
+        exploit_prevention_list, exploit_techniques_enabled, corporate_whitelist, reputation_known,
+        quarantine_restored, system_critical, terminable_files;
+    std::map<VerdictKey, Abi::VerdictRecord> verdicts;
+    std::map<VerdictKey, Abi::ScanStatisticsRecord> scan_statistics;
+    std::map<std::string, std::string> files;  // path -> content, for content requests and removal
+    std::map<std::string, std::array<std::uint8_t, 68>> file_digests;  // path -> MD5, SHA-1, SHA-256 bytes
+    std::map<std::string, std::pair<std::int32_t, std::pair<std::string, std::string>>> signatures;  // status, thumbprint, vendor
+    std::map<std::string, std::pair<std::uint32_t, std::string>> extended_signatures;  // schema, text
+    std::map<std::uint64_t, std::string> process_records_by_uid;  // encoded process records
+    std::map<std::uint32_t, std::string> process_records_by_pid;
+    std::vector<std::pair<std::string, std::string>> caller_tags;  // (tag, description) seen by the cache
+    std::set<std::tuple<std::uint32_t, std::wstring, std::wstring>> registry_values;  // (hive, key, value)
+    std::vector<std::string> alerts;       // threat names raised
+    std::vector<std::string> edr_events;   // raw event blobs
+    std::vector<std::pair<std::string, std::string>> uploads;  // (path, threat)
+    std::set<std::string> significant_processes;  // identities currently started
+    std::map<std::string, std::string> process_categories;  // file name -> JSON
+    std::map<std::wstring, std::wstring> nt_to_dos;
+    std::set<std::pair<std::uint32_t, std::wstring>> registry_keys;  // (hive, key)
+    std::map<std::string, std::string> telemetry_last;             // event type -> body
+    std::map<std::pair<std::uint32_t, std::uint64_t>, std::string> process_trees;  // (pid, start time) -> JSON
+};
+
+class HostServices {
+public:
+    HostServices();
+    virtual ~HostServices() = default;
+
+    CallJournal& Journal() { return journal_; }
+    ObjectPool& Objects() { return objects_; }
+    HostState& State() { return state_; }
+    std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock(mutex_); }
+    // Makes every later call of `operation` return `result` after recording it.
+    void ForceResult(const std::string& operation, std::int64_t result);
+
+    virtual std::int32_t WhitelistProcess(std::uint64_t uid, std::uint32_t pid);
+    virtual std::int32_t TerminateProcessById(std::uint32_t pid, Abi::HostError** error);
+    virtual std::int32_t IsEngineEnabled(std::uint32_t engine_id);
+    virtual std::int32_t IsInUserAllowlist(const char* path, std::uint64_t uid, std::uint32_t pid);
+    virtual std::int32_t IsInUserBlocklist(const char* path, std::uint64_t uid, std::uint32_t pid);
+    virtual std::int32_t IsInTrustedHashesList(const char* hash);
+    virtual std::int32_t IsInBlockedHashesList(const char* hash);
+    virtual std::int32_t IsInThumbprintBlocklist(const char* thumbprint);
+    virtual std::int32_t IsProcessTerminationEnabled(std::uint32_t engine_id);
+    virtual std::int32_t SendTelemetry(const char* event_type, std::uint32_t one, const char* body,
+                                       std::uint32_t length);
+    virtual std::int32_t EvalHashes(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                    std::uint32_t mask, std::uint8_t* digests, std::uint32_t size,
+                                    Abi::HashOptions* options);
+    virtual std::int32_t RaiseAlert(const Abi::AlertRecord* alert);
+    virtual std::int32_t QueryProcessCacheByUid(Abi::CallerInfoProvider* caller, std::uint64_t uid,
+                                                Abi::SizedBuffer** out);
+    virtual std::int32_t QueryProcessCacheByPid(Abi::CallerInfoProvider* caller, std::uint32_t pid,
+                                                Abi::SizedBuffer** out);
+    virtual std::int32_t IsExecutableSystemCritical(const char* path, const char* unique_id, std::uint32_t* status);
+    virtual std::int32_t ConvertNtPathToDosPath(const wchar_t* nt_path, wchar_t* out, std::uint32_t* size);
+    virtual std::int64_t DeleteRegistryKey(std::uint32_t hive, const wchar_t* key, Abi::HostError** error);
+    virtual std::int64_t DeleteRegistryValue(std::uint32_t hive, const wchar_t* key, const wchar_t* value,
+                                             Abi::HostError** error);
+    virtual std::int32_t MemoryScanItdt(std::uint32_t unique_key, std::uint64_t uid, std::uint32_t pid,
+                                        std::uint32_t scan_mode, const char* module_name, const char* section_name);
+    virtual std::int32_t OnSignificantProcessStarted(const Abi::SignificantProcessRecord* record);
+    virtual std::int32_t OnSignificantProcessTerminated(const Abi::SignificantProcessRecord* record);
+    virtual std::int32_t IsFileRestoredFromQuarantine(const char* path, const char* md5, const char* sha1,
+                                                      const char* sha256);
+    virtual std::int32_t IsInExploitPreventionList(const char* path);
+    virtual std::int32_t IsExploitPreventionTechniqueEnabled(const char* id);
+    virtual std::int32_t GetVerdict(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                    std::uint8_t id, std::uint8_t current_scan_depth, Abi::VerdictRecord* out);
+    virtual std::int32_t SetVerdict(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                    const Abi::VerdictRecord* verdict);
+    virtual std::int32_t CheckFileReputation(std::uint64_t uid, const char* md5, std::uint32_t ttl);
+    virtual std::int32_t CheckCorporateWhitelist(std::uint64_t uid, const char* md5, const char* threat);
+    virtual std::int32_t SetProcessMonitoredStatus(std::uint64_t uid, bool enabled);
+    virtual std::int32_t GetScanStatistics(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                           std::uint8_t id, Abi::ScanStatisticsRecord* out);
+    virtual std::int32_t ResetScanStatistics(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                             std::uint8_t id);
+    virtual std::int32_t CheckSignature(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                        Abi::SignatureInfo** out);
+    virtual std::int32_t CheckExtendedSignature(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                                Abi::ExtendedSignatureInfo** out, std::uint32_t mask,
+                                                std::uint8_t deep_scan);
+    virtual std::int32_t ReadFileContent(Abi::SecurityToken* token, const char* path, const char* unique_id,
+                                         std::uint64_t max_size, Abi::ChunkTrampoline chunk, void* context);
+    virtual std::int32_t RemoveFile(Abi::SecurityToken* token, const char* path, Abi::HostError** error);
+    virtual std::int32_t DisableExploitPreventionFile(const char* file);
+    virtual std::int32_t OnEdrEvent(const void* data, std::uint32_t length);
+    virtual std::int32_t GetCurrentActionOnDetection(std::uint32_t engine_id);
+    virtual std::int32_t GetProcessTreeJson(std::uint32_t pid, std::uint64_t start_time,
+                                            Abi::ProcessTreeAnswer** out);
+    virtual std::int32_t UploadSample(const char* path, const char* threat);
+    virtual std::int32_t GetUnixAccountInfo(std::uint32_t id, std::uint8_t is_group, Abi::UnixAccountInfo** out);
+    virtual std::int32_t GetProcessCategories(const char* file_name, Abi::SizedBuffer** out);
+    virtual std::int32_t IsProcessTerminable(const char* file_name);
+
+protected:
+    // Records the call and gives the forced result for it, if one was set.
+    template <typename... Args>
+    std::optional<std::int64_t> Enter(const char* operation, const Args&... args) {
+        journal_.Record(operation, args...);
+        std::lock_guard lock(mutex_);
+        if (auto it = forced_.find(operation); it != forced_.end()) return it->second;
+        return std::nullopt;
+    }
+
+private:
+    std::recursive_mutex mutex_;
+    CallJournal journal_;
+    ObjectPool objects_;
+    HostState state_;
+    std::map<std::string, std::int64_t> forced_;
+};
+
+// Status codes of the reference host.
+inline constexpr std::int32_t kHostNotFound = 2;
+inline constexpr std::int32_t kHostAccessDenied = 5;
+inline constexpr std::int32_t kHostInvalidArgument = 87;
+inline constexpr std::int32_t kHostBufferTooSmall = 122;
+
+}  // namespace RefHost

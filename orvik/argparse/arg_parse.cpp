@@ -1,0 +1,129 @@
+#include "arg_parse.h"
+
+#include <cstring>
+#include <vector>
+
+#include "common/error.h"
+#include "common/format_string.h"
+
+namespace ScanEngine {
+namespace {
+
+bool SameName(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
+
+const char* Printable(const char* name) { return name ? name : "(null)"; }
+
+void LogAssignFailure(Abi::CallContext* call, const char* format, std::uint32_t ref) {
+    if (call == nullptr || call->LogMessage == nullptr) return;
+    call->LogMessage(call, 2, Common::FormatString(format, static_cast<int>(ref)).c_str());
+}
+
+}  // namespace
+
+ArgParse::ArgParse(const ArgumentDescriptor* descriptors, std::uint32_t argc, const Abi::ArgumentValue* argv,
+                   Abi::CallContext* call)
+    : descriptors_(descriptors), argc_(static_cast<std::int32_t>(argc)), argv_(argv), call_(call) {
+    if (argc != 0 && argv == nullptr) throw COMMON_ERROR("argument values are missing");
+
+    // One flag per descriptor: set once the argument is satisfied (optional ones start set).
+    std::vector<bool> satisfied;
+    for (const ArgumentDescriptor* d = descriptors_; d->name != nullptr; ++d) satisfied.push_back(!d->required);
+
+    for (std::uint32_t i = 0; i < argc; ++i) {
+        const Abi::ArgumentValue& value = argv[i];
+        std::size_t index = 0;
+        const ArgumentDescriptor* d = descriptors_;
+        while (d->name != nullptr && !SameName(d->name, value.name)) ++d, ++index;
+        if (d->name == nullptr)
+            throw COMMON_ERROR(Common::FormatString("got unsupported argument '%s'", Printable(value.name)));
+        if (value.kind == Abi::kValueUndefined) {
+            if (d->required)
+                throw COMMON_ERROR(Common::FormatString("got undefined argument '%s' value", value.name));
+            continue;
+        }
+        if (value.kind != static_cast<std::uint32_t>(d->value_kind))
+            throw COMMON_ERROR(Common::FormatString("typeinfo mismatched for argument '%s'", value.name));
+        satisfied[index] = true;
+    }
+
+    std::string missing;
+    std::size_t index = 0;
+    for (const ArgumentDescriptor* d = descriptors_; d->name != nullptr; ++d, ++index) {
+        if (!satisfied[index]) missing.append(d->name).append(", ");
+    }
+    if (!missing.empty())
+        throw COMMON_ERROR(Common::FormatString("required arguments not found '%s'", missing.c_str()));
+}
+
+const Abi::ArgumentValue* ArgParse::Find(ArgName arg) const {
+    for (std::int32_t i = 0; i < argc_; ++i) {
+        if (SameName(argv_[i].name, arg.name)) return &argv_[i];
+    }
+    return nullptr;
+}
+
+std::uint64_t ArgParse::StringLength(const char* value) const {
+    if (value == nullptr) return 0;
+    if (call_ != nullptr && call_->GetStringLength != nullptr) return call_->GetStringLength(call_, value);
+    return std::strlen(value);
+}
+
+bool ArgParse::IsGiven(ArgName arg) const {
+    const Abi::ArgumentValue* v = Find(arg);
+    return v != nullptr && v->kind != Abi::kValueUndefined;
+}
+
+std::int64_t ArgParse::GetInteger(ArgName arg) const {
+    const Abi::ArgumentValue* v = Find(arg);
+    return v != nullptr && v->kind == Abi::kValueInteger ? static_cast<std::int64_t>(v->value) : 0;
+}
+
+std::string ArgParse::GetString(ArgName arg) const {
+    std::uint64_t length = 0;
+    const char* data = GetStringData(arg, length);
+    return data ? std::string(data, length) : std::string();
+}
+
+const char* ArgParse::GetStringData(ArgName arg, std::uint64_t& length) const {
+    const Abi::ArgumentValue* v = Find(arg);
+    if (v == nullptr || v->kind != Abi::kValueString) return nullptr;
+    const char* data = reinterpret_cast<const char*>(v->value);
+    if (data == nullptr) return nullptr;  // a string value without bytes is a host fault: treat as absent
+    length = StringLength(data);
+    return data;
+}
+
+std::uint32_t ArgParse::BindingReference(ArgName arg, std::uint32_t storage_class) const {
+    const Abi::ArgumentValue* v = Find(arg);
+    if (v == nullptr || v->kind == Abi::kValueUndefined)
+        throw COMMON_ERROR(Common::FormatString("argument '%s' is not given", arg.name));
+    if (v->kind != Abi::kValueInteger || v->storage != storage_class) {
+        // A string literal where a variable belongs shows storage class 0.
+        const int storage = v->kind == Abi::kValueInteger ? static_cast<int>(v->storage) : 0;
+        throw COMMON_ERROR(
+            Common::FormatString("argument '%s' has malformed variable starage class: %d", arg.name, storage));
+    }
+    return static_cast<std::uint32_t>(v->value);
+}
+
+std::unique_ptr<ArgParse::IntegerAddress> ArgParse::GetIntegerAddress(ArgName arg) const {
+    return std::make_unique<IntegerAddress>(BindingReference(arg, Abi::kStorageInteger), call_);
+}
+
+std::unique_ptr<ArgParse::StringAddress> ArgParse::GetStringAddress(ArgName arg) const {
+    return std::make_unique<StringAddress>(BindingReference(arg, Abi::kStorageString), call_);
+}
+
+void ArgParse::IntegerAddress::Assign(std::uint64_t value) const {
+    if (call_ == nullptr || call_->AssignIntegerVariable == nullptr ||
+        call_->AssignIntegerVariable(call_, ref_, value) != 0)
+        LogAssignFailure(call_, "failed to assign new integer value to variable ref=%d", ref_);
+}
+
+void ArgParse::StringAddress::Assign(const void* bytes, std::uint64_t length) const {
+    if (call_ == nullptr || call_->AssignStringVariable == nullptr ||
+        call_->AssignStringVariable(call_, ref_, bytes, length) != 0)
+        LogAssignFailure(call_, "failed to assign new string value to variable ref=%d", ref_);
+}
+
+}  // namespace ScanEngine

@@ -1,0 +1,40 @@
+// The one frame every extension function runs in. A handler is written as a
+// body that receives an already validated ArgParse; the frame builds the
+// parser over the function's own descriptor list, runs the body, and turns
+// anything thrown into the standard failure line and result. Only the
+// registry instantiates handlers, so no body can be reached without it.
+#pragma once
+
+#include <cstdint>
+
+#include "call_context.h"
+#include "function_catalogue.h"
+#include "host_abi.h"
+#include "library_context.h"
+#include "orvik/argparse/arg_parse.h"
+
+namespace ScanEngine {
+
+// What one handler call has to work with; lives on the frame's stack.
+struct Invocation {
+    const ArgParse& args;
+    CallContextRef call;
+    LibraryContext& library;
+    const Abi::CallSite* site;
+};
+
+using HandlerBody = std::int64_t (*)(Invocation& invocation);
+
+// Runs `body` for one call; never throws.
+std::int64_t RunHandler(FunctionId id, HandlerBody body, std::int64_t failure_result, std::uint32_t argc,
+                        const Abi::ArgumentValue* argv, const Abi::CallSite* site, Abi::CallContext* call,
+                        void* library) noexcept;
+
+// The function pointer handed to the host for one registry row.
+template <FunctionId Id, HandlerBody Body, std::int64_t FailureResult = -1>
+std::int64_t Handler(std::uint32_t argc, const Abi::ArgumentValue* argv, const Abi::CallSite* site,
+                     Abi::CallContext* call, void* library) noexcept {
+    return RunHandler(Id, Body, FailureResult, argc, argv, site, call, library);
+}
+
+}  // namespace ScanEngine

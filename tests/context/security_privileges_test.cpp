@@ -1,0 +1,139 @@
+// Privilege sets as text, and internals of the frame that no registered
+// function reaches through the interface.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <new>
+#include <thread>
+
+#include "common/error.h"
+#include "host/host_call_context.h"
+#include "orvik/argparse/arg_parse.h"
+#include "orvik/context/argument_names.h"
+#include "orvik/context/handler_frame.h"
+#include "orvik/context/library_context.h"
+
+namespace ScanEngine {
+namespace {
+
+using ::testing::ElementsAre;
+
+// Privilege identifiers every Windows system names the same way.
+constexpr std::uint32_t kShutdown = 19, kDebug = 20, kChangeNotify = 23;
+
+std::string PrivilegeSet(const std::vector<std::array<std::uint32_t, 3>>& entries, std::size_t extra = 0) {
+    std::string bytes(4 + 12 * entries.size() + extra, '\0');
+    const auto count = static_cast<std::uint32_t>(entries.size());
+    std::memcpy(bytes.data(), &count, 4);
+    for (std::size_t i = 0; i < entries.size(); ++i) std::memcpy(bytes.data() + 4 + 12 * i, entries[i].data(), 12);
+    return bytes;
+}
+
+TEST(FormatPrivileges, RendersNameEqualsAttributesAndFollowsTheSizeRules) {
+    SecurityPrivileges privileges;
+    const std::string one = PrivilegeSet({{kDebug, 0, 3}});
+    ASSERT_EQ(one.size(), 16u);
+    EXPECT_EQ(privileges.Format(one.data(), one.size()), "SeDebugPrivilege=3");
+    EXPECT_EQ(privileges.Format(one.data(), 17), "");
+    EXPECT_EQ(privileges.Format(one.data(), 15), "");
+    EXPECT_EQ(privileges.Format(one.data(), 3), "");
+    EXPECT_EQ(privileges.Format(nullptr, 16), "");
+    const std::string none = PrivilegeSet({});
+    EXPECT_EQ(privileges.Format(none.data(), none.size()), "");
+
+    // Unknown identifiers (and one with a high part) are left out without a stray comma.
+    const std::string mixed = PrivilegeSet({{999, 0, 1}, {kShutdown, 0, 0}, {kDebug, 1, 2}, {kChangeNotify, 0, 4294967295u}});
+    EXPECT_EQ(privileges.Format(mixed.data(), mixed.size()),
+              "SeShutdownPrivilege=0,SeChangeNotifyPrivilege=4294967295");
+}
+
+TEST(FormatPrivileges, ManyThreadsShareTheNameCache) {
+    SecurityPrivileges privileges;
+    const std::string set = PrivilegeSet({{kShutdown, 0, 1}, {kDebug, 0, 2}, {kChangeNotify, 0, 3}});
+    const std::string expected = "SeShutdownPrivilege=1,SeDebugPrivilege=2,SeChangeNotifyPrivilege=3";
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i)
+                if (privileges.Format(set.data(), set.size()) != expected) ++wrong;
+        });
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
+class ArgParseTest : public ::testing::Test {
+protected:
+    RefHost::ObjectPool objects;
+    RefHost::HostCallContext call{objects};
+};
+
+constexpr ArgumentDescriptor kList[] = {InString(arg::path, kRequired), OutString(arg::text, kOptional),
+                                        kEndOfArguments};
+
+TEST_F(ArgParseTest, StringsKeepTheLengthTheHostDeclares) {
+    const std::string with_nuls("a\0b\0c", 5);
+    call.DeclareString(with_nuls.c_str(), with_nuls.size());
+    Abi::ArgumentValue values[] = {
+        {reinterpret_cast<std::uint64_t>(with_nuls.c_str()), Abi::kValueString, 0, "path"},
+        {reinterpret_cast<std::uint64_t>("second"), Abi::kValueString, 0, "path"},
+    };
+    const ArgParse args(kList, 2, values, call.Record());
+    EXPECT_EQ(args.GetString(arg::path), with_nuls);
+    std::uint64_t length = 99;
+    EXPECT_EQ(args.GetStringData(arg::path, length), with_nuls.c_str());
+    EXPECT_EQ(length, 5u);
+    EXPECT_EQ(args.GetInteger(arg::path), 0);  // a string read as an integer is 0
+    EXPECT_FALSE(args.IsGiven(arg::text));
+    length = 99;
+    EXPECT_EQ(args.GetStringData(arg::text, length), nullptr);
+    EXPECT_EQ(length, 99u);
+
+    // Without a call context the length ends at the first NUL.
+    const ArgParse bare(kList, 2, values, nullptr);
+    EXPECT_EQ(bare.GetString(arg::path), "a");
+}
+
+TEST_F(ArgParseTest, BindingsCheckPresenceAndStorageClass) {
+    Abi::ArgumentValue values[] = {{reinterpret_cast<std::uint64_t>("p"), Abi::kValueString, 0, "path"}};
+    const ArgParse args(kList, 1, values, call.Record());
+    auto text_of = [](auto&& fn) {
+        try {
+            fn();
+        } catch (const Common::Error& e) {
+            return e.Text();
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(text_of([&] { args.GetStringAddress(arg::text); }), "argument 'text' is not given");
+    EXPECT_EQ(text_of([&] { args.GetIntegerAddress(arg::text); }), "argument 'text' is not given");
+    EXPECT_EQ(text_of([&] { args.GetStringAddress(arg::path); }),
+              "argument 'path' has malformed variable starage class: 0");
+}
+
+// Bodies that fail in ways the registered functions cannot be made to.
+std::int64_t ThrowsBadAlloc(Invocation&) { throw std::bad_alloc(); }
+std::int64_t ThrowsSomethingElse(Invocation&) { throw 42; }
+std::int64_t Succeeds(Invocation& call) { return call.args.GetInteger(arg::engine_id) * 2; }
+
+TEST(HandlerFrame, NoExceptionLeavesAHandler) {
+    RefHost::HostEngine engine;
+    auto library = CreateLibraryContext(engine.Registrar());
+    RefHost::HostCallContext call(engine.Services().Objects());
+    call.function_name = "is_engine_enabled";
+    Abi::ArgumentValue value{21, Abi::kValueInteger, 0, "engine_id"};
+
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, -1, 1, &value, nullptr, call.Record(), library.get()), 42);
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &ThrowsBadAlloc, -1, 1, &value, nullptr, call.Record(), library.get()), -1);
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &ThrowsSomethingElse, 18, 1, &value, nullptr, call.Record(), library.get()), 18);
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, 18, 0, nullptr, nullptr, call.Record(), library.get()), 18);
+    EXPECT_THAT(call.log, ::testing::SizeIs(3));
+    EXPECT_EQ(call.log[0].text, "Malformed functional call 'is_engine_enabled': std::bad_alloc");
+    EXPECT_EQ(call.log[1].text, "Malformed functional call 'is_engine_enabled': unexpected exception");
+    EXPECT_EQ(call.log[2].text, "Malformed functional call 'is_engine_enabled': required arguments not found 'engine_id, '");
+    for (const auto& line : call.log) EXPECT_EQ(line.level, 2u);
+}
+
+}  // namespace
+}  // namespace ScanEngine

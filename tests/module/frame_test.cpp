@@ -1,0 +1,116 @@
+// Argument validation and failure reporting as a rule sees them: through a
+// registered handler of the loaded module.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/module_fixture.h"
+
+namespace OrvikTest {
+namespace {
+
+using ::testing::ElementsAre;
+
+class Frame : public ModuleTest {
+protected:
+    // A malformed call logs exactly one level-2 line, returns -1 and never reaches the host.
+    void ExpectRejected(const std::string& function, const std::vector<Arg>& args, const std::string& text) {
+        const std::size_t host_calls = Host().Journal().All().size();
+        const CallResult r = Call(function, args);
+        EXPECT_EQ(r.result, -1);
+        EXPECT_EQ(LogLines(r.log), std::vector<std::string>{MalformedLine(function, text)});
+        EXPECT_TRUE(r.variables.empty());
+        EXPECT_EQ(Host().Journal().All().size(), host_calls) << text;
+    }
+};
+
+TEST_F(Frame, RejectsArgumentsTheFunctionDoesNotDeclare) {
+    ExpectRejected("is_engine_enabled", {Arg::Int("engine_id", 1), Arg::Str("path", "x")},
+                   "got unsupported argument 'path'");
+    // A label is not a name.
+    ExpectRejected("is_engine_enabled", {Arg::Int("ENGINE_ID", 1)}, "got unsupported argument 'ENGINE_ID'");
+    // The first failing value ends validation.
+    ExpectRejected("set_process_monitored_status", {Arg::Str("puid", "1"), Arg::Int("bogus", 1)},
+                   "typeinfo mismatched for argument 'puid'");
+}
+
+TEST_F(Frame, RejectsKindMismatchesAndUndefinedRequiredValues) {
+    ExpectRejected("is_engine_enabled", {Arg::Str("engine_id", "1")}, "typeinfo mismatched for argument 'engine_id'");
+    ExpectRejected("is_engine_enabled", {Arg::Undefined("engine_id")}, "got undefined argument 'engine_id' value");
+    // Outputs are integers (variable references): a string literal there is a kind mismatch.
+    ExpectRejected("get_unix_user_info", {Arg::Int("uid", 0), Arg::Str("name", "x")},
+                   "typeinfo mismatched for argument 'name'");
+    ExpectRejected("is_engine_enabled", {Arg::Raw("engine_id", 3, 0, 1)},
+                   "typeinfo mismatched for argument 'engine_id'");
+}
+
+TEST_F(Frame, ListsMissingRequiredArgumentsInDeclarationOrder) {
+    ExpectRejected("set_process_monitored_status", {}, "required arguments not found 'puid, enabled, '");
+    ExpectRejected("set_process_monitored_status", {Arg::Int("enabled", 1)}, "required arguments not found 'puid, '");
+    // Given twice: validation passes, the first value counts.
+    const CallResult r = Call("is_engine_enabled", {Arg::Int("engine_id", 4), Arg::Int("engine_id", 9)});
+    EXPECT_EQ(r.result, 1);
+    EXPECT_EQ(Host().Journal().Last("IsEngineEnabled")->args, std::vector<std::string>{"4"});
+}
+
+TEST_F(Frame, AnUndefinedOptionalValueCountsAsAbsent) {
+    const CallResult r = Call("get_unix_user_info", {Arg::Int("uid", 0), Arg::Undefined("name"), Arg::OutInt("attributes", 3)});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.log.empty());
+    ASSERT_EQ(r.variables.size(), 1u);
+    EXPECT_EQ(r.variables.at(3).integer, 0u);
+}
+
+TEST_F(Frame, ReportsBindingsOfTheWrongStorageClass) {
+    // An integer output bound to a string variable, and the reverse.
+    ExpectRejected("get_unix_user_info", {Arg::Int("uid", 0), Arg::OutStr("attributes", 1)},
+                   "argument 'attributes' has malformed variable starage class: 2");
+    ExpectRejected("get_unix_user_info", {Arg::Int("uid", 0), Arg::OutInt("sid", 1)},
+                   "argument 'sid' has malformed variable starage class: 1");
+    ExpectRejected("get_unix_user_info", {Arg::Int("uid", 0), Arg::Raw("sid", 2, 0, 1)},
+                   "argument 'sid' has malformed variable starage class: 0");
+}
+
+TEST_F(Frame, ARefusedVariableWriteIsLoggedAndTheResultStands) {
+    auto call = NewCall();
+    call->refused_variables = {7, 8};
+    const CallResult r = Call("get_unix_user_info",
+                              {Arg::Int("uid", 0), Arg::OutInt("attributes", 7), Arg::OutStr("name", 8),
+                               Arg::OutStr("sid", 9)},
+                              *call);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_THAT(LogLines(r.log), ElementsAre("2:failed to assign new string value to variable ref=8",
+                                             "2:failed to assign new integer value to variable ref=7"));
+    ASSERT_EQ(r.variables.size(), 1u);
+    EXPECT_EQ(r.variables.at(9).text, "S-1-22-1-0");
+}
+
+TEST_F(Frame, NamesTheFunctionAsTheHostReportsIt) {
+    auto call = NewCall();
+    call->function_name = "alias_of_is_engine_enabled";
+    const CallResult r = Call("is_engine_enabled", {}, *call);
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(LogLines(r.log), std::vector<std::string>{MalformedLine("alias_of_is_engine_enabled",
+                                                                      "required arguments not found 'engine_id, '")});
+}
+
+TEST_F(Frame, SurvivesAHostThatPassesNullWhereRecordsBelong) {
+    const auto handler = module_->HandlerOf("is_engine_enabled");
+    ScanEngine::Abi::ArgumentValue value{1, ScanEngine::Abi::kValueInteger, 0, "engine_id"};
+    // No call context: nowhere to report, but no crash.
+    EXPECT_EQ(handler(1, &value, nullptr, nullptr, module_->Context()), -1);
+
+    auto call = NewCall();
+    call->function_name = "is_engine_enabled";
+    EXPECT_EQ(handler(1, &value, nullptr, call->Record(), nullptr), -1);
+    EXPECT_EQ(handler(2, nullptr, nullptr, call->Record(), module_->Context()), -1);
+    ScanEngine::Abi::ArgumentValue unnamed{1, ScanEngine::Abi::kValueInteger, 0, nullptr};
+    EXPECT_EQ(handler(1, &unnamed, nullptr, call->Record(), module_->Context()), -1);
+    EXPECT_THAT(LogLines(call->log),
+                ElementsAre(MalformedLine("is_engine_enabled", "no library context"),
+                            MalformedLine("is_engine_enabled", "argument values are missing"),
+                            MalformedLine("is_engine_enabled", "got unsupported argument '(null)'")));
+    EXPECT_TRUE(Host().Journal().All().empty());
+}
+
+}  // namespace
+}  // namespace OrvikTest

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "orvik/functions/policy/random_draw.h"
+#include "orvik/functions/policy/uuid_text.h"
+
+namespace ScanEngine::Policy {
+namespace {
+
+// Hands out scripted values and counts how many were taken.
+struct Script {
+    std::vector<std::uint64_t> values;
+    std::size_t taken = 0;
+    std::uint64_t operator()() { return values.at(taken++); }
+};
+
+TEST(DrawBelow, TakesTheHighWordOfTheProductAndRejectsTheBiasedLowZone) {
+    // Range 3: 2^64 mod 3 is 1, so a product whose low word is 0 is redrawn.
+    Script script{{0, 1ull << 63}};
+    EXPECT_EQ(DrawBelow(script, 3), 1u);  // 3 * 2^63 = 2^64 + 2^63
+    EXPECT_EQ(script.taken, 2u);
+
+    Script accepted{{~0ull}};
+    EXPECT_EQ(DrawBelow(accepted, 3), 2u);
+    EXPECT_EQ(accepted.taken, 1u);
+
+    // Range 1 draws 0 with one value; a power of two never rejects.
+    Script one{{12345}};
+    EXPECT_EQ(DrawBelow(one, 1), 0u);
+    Script power{{0, 0}};
+    EXPECT_EQ(DrawBelow(power, 4), 0u);
+    EXPECT_EQ(power.taken, 1u);
+}
+
+TEST(DrawBelow, StaysInRangeAndIsEvenForLargeOddRanges) {
+    std::mt19937_64 generator(20261206);
+    const std::uint64_t range = (1ull << 63) + 1;  // about half of all values fall in the rejected zone
+    int upper = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const std::uint64_t drawn = DrawBelow(generator, range);
+        ASSERT_LT(drawn, range);
+        upper += drawn >= range / 2;
+    }
+    EXPECT_NEAR(upper, 10000, 600);
+}
+
+TEST(DrawBelow, SameSeedSameDraw) {
+    std::mt19937_64 a(77), b(77);
+    for (int i = 0; i < 100; ++i) EXPECT_EQ(DrawBelow(a, 1000), DrawBelow(b, 1000));
+}
+
+TEST(CounterToNanoseconds, ScalesExactlyForCommonAndOddFrequencies) {
+    EXPECT_EQ(CounterToNanoseconds(123, 10'000'000), 12300);
+    EXPECT_EQ(CounterToNanoseconds(3'000'001, 3'000'000), 1'000'000'333);
+    // Large readings do not overflow through the intermediate product.
+    EXPECT_EQ(CounterToNanoseconds(3'000'000ll * 86400 * 365, 3'000'000), 1'000'000'000ll * 86400 * 365);
+    EXPECT_EQ(CounterToNanoseconds(99, 0), 99);
+}
+
+TEST(UuidText, GroupsSixteenBytesAsUpperCaseHex) {
+    const std::uint8_t bytes[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
+                                    0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
+    EXPECT_EQ(UuidText(bytes), "00112233-4455-6677-8899-AABBCCDDEEFF");
+}
+
+}  // namespace
+}  // namespace ScanEngine::Policy
