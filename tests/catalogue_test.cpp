@@ -135,36 +135,6 @@ TEST(ArgumentNameTable, OnlyTheKnownNamesCarrySeveralLabels) {
     EXPECT_EQ(shared_labels, expected_shared);
 }
 
-TEST(ArgumentNameTable, SuffixedConstantsCarryTheirLabels) {
-    const std::vector<std::pair<ArgName, Pair>> cases = {
-        {arg::name_env, {"name", "ENV_VAR_NAME"}},
-        {arg::name_unix, {"name", "UNIX_USERINFO_NAME"}},
-        {arg::name_wmi, {"name", "WMI_CONSUMER_NAME"}},
-        {arg::value_env, {"value", "ENV_VAR_VALUE"}},
-        {arg::value, {"value", "VALUE"}},
-        {arg::value_verdict, {"value", "VERDICT_VALUE"}},
-        {arg::cmdline_child, {"cmdline", "CHILD_PROCESS_CMDLINE"}},
-        {arg::cmdline, {"cmdline", "PROCESS_COMMAND_LINE"}},
-        {arg::file, {"file", "FILE"}},
-        {arg::file_wmi, {"file", "WMI_CONSUMER_FILE"}},
-        {arg::puid, {"puid", "PROCESS_UID"}},
-        {arg::process_uid, {"process_uid", "PROCESS_UID"}},
-        {arg::query_puid, {"query_puid", "QUERY_UID"}},
-        {arg::to_dos, {"to_dos", "CONVERT_TO_DOS_PATH"}},
-        {arg::silent, {"silent", "IS_SLIENT"}},
-        {arg::consumerType, {"consumerType", "WMI_CONSUMER_TYPE"}},
-        {arg::process_categories, {"process_categories", kJsonCategoriesLabel}},
-    };
-    const std::set<Pair> table = TablePairs();
-    for (const auto& [constant, expected] : cases) {
-        EXPECT_EQ(Pair(constant.name, constant.label), expected);
-        EXPECT_TRUE(table.count(expected)) << expected.first << " / " << expected.second << " missing from table";
-    }
-}
-
-// ---------------------------------------------------------------------------
-// Descriptor lists
-
 TEST(DescriptorLists, EveryDescriptorUsesAPairOfTheTable) {
     const std::set<Pair> table = TablePairs();
     for (const FunctionEntry& e : kFunctionCatalogue) {
@@ -187,44 +157,6 @@ TEST(DescriptorLists, ExactlySixPairsAreUnused) {
     };
     EXPECT_EQ(unused, expected);
     EXPECT_EQ(used.size(), 113u);
-}
-
-TEST(DescriptorLists, TerminatorIsAllZero) {
-    for (const FunctionEntry& e : kFunctionCatalogue) {
-        const std::size_t n = Arguments(e).size();
-        ASSERT_LE(n, kMaxArguments) << e.name;
-        const ArgumentDescriptor& end = e.arguments[n];
-        EXPECT_EQ(end.name, nullptr) << e.name;
-        EXPECT_EQ(end.label, nullptr) << e.name;
-        EXPECT_EQ(static_cast<std::uint32_t>(end.value_kind), 0u) << e.name;
-        EXPECT_EQ(end.address_kind, AddressKind::Input) << e.name;
-        EXPECT_FALSE(end.required) << e.name;
-        EXPECT_FALSE(end.input) << e.name;
-    }
-}
-
-TEST(DescriptorLists, NamesAreUniqueWithinAList) {
-    for (const FunctionEntry& e : kFunctionCatalogue) {
-        std::set<std::string> names;
-        for (const ArgumentDescriptor& d : Arguments(e)) {
-            EXPECT_TRUE(names.insert(d.name).second) << e.name << " repeats " << d.name;
-        }
-    }
-}
-
-TEST(DescriptorLists, KindsAndDirectionsAgree) {
-    for (const FunctionEntry& e : kFunctionCatalogue) {
-        for (const ArgumentDescriptor& d : Arguments(e)) {
-            EXPECT_EQ(d.input, d.address_kind == AddressKind::Input) << e.name << "." << d.name;
-            EXPECT_TRUE(d.value_kind == ArgKind::String || d.value_kind == ArgKind::Integer) << e.name << "." << d.name;
-            EXPECT_TRUE(d.address_kind == AddressKind::Input || d.address_kind == AddressKind::IntegerOutput ||
-                        d.address_kind == AddressKind::StringOutput)
-                << e.name << "." << d.name;
-            if (d.address_kind != AddressKind::Input) {
-                EXPECT_EQ(d.value_kind, ArgKind::Integer) << e.name << "." << d.name << " is an output";
-            }
-        }
-    }
 }
 
 TEST(DescriptorLists, TotalsOverTheCatalogue) {
