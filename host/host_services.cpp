@@ -17,6 +17,13 @@ std::int32_t LookupOr(const Map& map, const Key& key, std::int32_t fallback) {
 
 std::int32_t Member(const std::set<std::string>& set, const char* text) { return set.count(Text(text)) ? 1 : 0; }
 
+// A verdict lookup or store is a scan of the file: count it and stamp it.
+void CountScan(HostState& s, const VerdictKey& key) {
+    Abi::ScanStatisticsRecord& statistics = s.scan_statistics[key];
+    statistics.last_scan_time = s.clock++;
+    ++statistics.scan_count;
+}
+
 }  // namespace
 
 // Records the call; a forced result ends it there. Then takes the state lock.
@@ -36,6 +43,13 @@ HostServices::HostServices() {
 void HostServices::ForceResult(const std::string& operation, std::int64_t result) {
     std::lock_guard lock(mutex_);
     forced_[operation] = result;
+}
+
+void HostServices::AddProcess(const HostProcess& process) {
+    const std::string record = EncodeProcessRecord(process);
+    std::lock_guard lock(mutex_);
+    state_.process_records_by_uid[process.uid] = record;
+    state_.process_records_by_pid[process.pid] = record;
 }
 
 std::int32_t HostServices::WhitelistProcess(std::uint64_t uid, std::uint32_t pid) {
@@ -94,6 +108,7 @@ std::int32_t HostServices::SendTelemetry(const char* event_type, std::uint32_t o
     const std::string payload = body ? std::string(body, length) : std::string();
     HOST_ENTER(std::int32_t, event_type, one, payload.c_str(), length);
     s.telemetry_last[Text(event_type)] = payload;
+    s.telemetry.push_back({Text(event_type), one, payload, length});
     return 0;
 }
 
@@ -123,7 +138,25 @@ std::int32_t HostServices::RaiseAlert(const Abi::AlertRecord* alert) {
     }
     HOST_ENTER(std::int32_t, alert->folder, alert->file_name, alert->rule_id, alert->threat, alert->file_size,
                alert->can_quarantine, alert->upload_enabled, alert->engine_id, alert->system_pid);
-    s.alerts.push_back(Text(alert->threat));
+    ReceivedAlert received;
+    received.folder = Text(alert->folder);
+    received.file_name = Text(alert->file_name);
+    received.threat = Text(alert->threat);
+    received.rule_id = alert->rule_id;
+    // The record carries no digest lengths: the host reads each at its full size.
+    const auto digest = [](const std::uint8_t* bytes, std::size_t size) {
+        return bytes ? std::vector<std::uint8_t>(bytes, bytes + size) : std::vector<std::uint8_t>();
+    };
+    received.md5 = digest(alert->md5, 16);
+    received.sha1 = digest(alert->sha1, 20);
+    received.sha256 = digest(alert->sha256, 32);
+    received.file_size = alert->file_size;
+    received.can_quarantine = alert->can_quarantine;
+    received.upload_enabled = alert->upload_enabled;
+    received.engine_id = alert->engine_id;
+    received.system_pid = alert->system_pid;
+    std::memcpy(received.raw.data(), alert, sizeof(Abi::AlertRecord));
+    s.alerts.push_back(std::move(received));
     return 0;
 }
 
@@ -135,6 +168,11 @@ std::int32_t AnswerProcessRecord(ObjectPool& objects, HostState& s, Abi::CallerI
     if (caller != nullptr && caller->Make != nullptr) {
         if (Abi::CallerInfoView* view = caller->Make(caller)) {
             s.caller_tags.emplace_back(Text(view->tag), Text(view->description));
+            // A cache that keeps the tag takes its own reference before giving back the one it was handed.
+            if (s.keep_caller_tags) {
+                view->AddRef(view);
+                s.kept_caller_tags.push_back(view);
+            }
             view->Release(view);
         }
     }
@@ -168,16 +206,45 @@ std::int32_t HostServices::IsExecutableSystemCritical(const char* path, const ch
     return 0;
 }
 
+namespace {
+
+// "\Device\HarddiskVolume1\x" -> "C:\x", from the system's own drive letter
+// devices; nothing when no drive letter's device is a prefix of the path.
+std::optional<std::wstring> DosPathFromVolumeDevices(const std::wstring& nt_path) {
+    for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+        const wchar_t drive[] = {letter, L':', L'\0'};
+        wchar_t targets[1024] = {};
+        if (QueryDosDeviceW(drive, targets, 1024) == 0) continue;
+        // The first target is the one in effect.
+        const std::wstring device = targets;
+        if (device.empty() || nt_path.size() < device.size()) continue;
+        if (CompareStringOrdinal(nt_path.c_str(), static_cast<int>(device.size()), device.c_str(),
+                                 static_cast<int>(device.size()), TRUE) != CSTR_EQUAL)
+            continue;
+        if (nt_path.size() > device.size() && nt_path[device.size()] != L'\\') continue;
+        return std::wstring(drive) + nt_path.substr(device.size());
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 std::int32_t HostServices::ConvertNtPathToDosPath(const wchar_t* nt_path, wchar_t* out, std::uint32_t* size) {
     HOST_ENTER(std::int32_t, nt_path, static_cast<const void*>(out), size ? *size : 0u);
-    auto it = s.nt_to_dos.find(Text(nt_path));
-    if (it == s.nt_to_dos.end()) return kHostNotFound;
-    const auto needed = static_cast<std::uint32_t>(it->second.size() + 1);
+    std::wstring dos;
+    if (auto it = s.nt_to_dos.find(Text(nt_path)); it != s.nt_to_dos.end()) {
+        dos = it->second;
+    } else if (auto converted = DosPathFromVolumeDevices(Text(nt_path))) {
+        dos = *converted;
+    } else {
+        return kHostNotFound;
+    }
+    const auto needed = static_cast<std::uint32_t>(dos.size() + 1);
     if (out == nullptr || size == nullptr || *size < needed) {
         if (size) *size = needed;
         return kHostBufferTooSmall;
     }
-    std::copy(it->second.c_str(), it->second.c_str() + needed, out);
+    std::copy(dos.c_str(), dos.c_str() + needed, out);
     *size = needed;
     return 0;
 }
@@ -214,6 +281,8 @@ std::int32_t HostServices::OnSignificantProcessStarted(const Abi::SignificantPro
         return kHostInvalidArgument;
     }
     HOST_ENTER(std::int32_t, record->identity, record->process_uid, record->process_id, record->zero);
+    s.significant_notices.push_back(
+        {true, Text(record->identity), record->process_uid, record->process_id, record->zero});
     s.significant_processes.insert(Text(record->identity));
     return 0;
 }
@@ -224,6 +293,8 @@ std::int32_t HostServices::OnSignificantProcessTerminated(const Abi::Significant
         return kHostInvalidArgument;
     }
     HOST_ENTER(std::int32_t, record->identity, record->process_uid, record->process_id, record->zero);
+    s.significant_notices.push_back(
+        {false, Text(record->identity), record->process_uid, record->process_id, record->zero});
     return s.significant_processes.erase(Text(record->identity)) ? 0 : kHostNotFound;
 }
 
@@ -247,7 +318,9 @@ std::int32_t HostServices::GetVerdict(Abi::SecurityToken* token, const char* pat
                                       std::uint8_t id, std::uint8_t current_scan_depth, Abi::VerdictRecord* out) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, id, current_scan_depth,
                static_cast<const void*>(out));
-    auto it = s.verdicts.find({Text(path), Text(unique_id), id});
+    const VerdictKey key{Text(path), Text(unique_id), id};
+    CountScan(s, key);
+    auto it = s.verdicts.find(key);
     if (it == s.verdicts.end()) return kHostNotFound;
     if (out) *out = it->second;
     return 0;
@@ -257,7 +330,9 @@ std::int32_t HostServices::SetVerdict(Abi::SecurityToken* token, const char* pat
                                       const Abi::VerdictRecord* verdict) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, static_cast<const void*>(verdict));
     if (verdict == nullptr) return kHostInvalidArgument;
-    s.verdicts[{Text(path), Text(unique_id), static_cast<std::uint8_t>(verdict->id)}] = *verdict;
+    const VerdictKey key{Text(path), Text(unique_id), static_cast<std::uint8_t>(verdict->id)};
+    CountScan(s, key);
+    s.verdicts[key] = *verdict;
     return 0;
 }
 

@@ -4,6 +4,7 @@
 
 #include "handler_frame.h"
 #include "orvik/functions/policy/policy_functions.h"
+#include "orvik/functions/process/process_functions.h"
 
 namespace ScanEngine {
 namespace {
@@ -16,14 +17,41 @@ constexpr RegistryRow Row() {
 using F = FunctionId;
 
 constexpr std::array kRegistry = {
+    Row<F::alert, &Policy::Alert>(),
+    Row<F::check_corporate_whitelist, &Policy::CheckCorporateWhitelist>(),
+    Row<F::check_file_reputation_service, &Policy::CheckFileReputationService>(),
+    Row<F::disable_ep_file, &Policy::DisableEpFile>(),
+    Row<F::get_avc_scan_statistics, &Policy::GetAvcScanStatistics>(),
+    Row<F::get_avc_verdict, &Policy::GetAvcVerdict>(),
     Row<F::get_current_action_on_detection, &Policy::GetCurrentActionOnDetection>(),
+    Row<F::get_process_categories, &Process::GetProcessCategories>(),
+    Row<F::get_process_info, &Process::GetProcessInfo>(),
+    Row<F::get_process_tree_json, &Process::GetProcessTreeJson>(),
     Row<F::get_unix_group_info, &Policy::GetUnixGroupInfo>(),
     Row<F::get_unix_user_info, &Policy::GetUnixUserInfo>(),
     Row<F::is_engine_enabled, &Policy::IsEngineEnabled>(),
+    Row<F::is_exploit_prevention_technique_enabled, &Policy::IsExploitPreventionTechniqueEnabled>(),
+    Row<F::is_file_restored_from_quarantine, &Policy::IsFileRestoredFromQuarantine>(),
+    Row<F::is_in_blocked_hashes_list, &Policy::IsInBlockedHashesList>(),
+    Row<F::is_in_exploit_prevention_list, &Policy::IsInExploitPreventionList>(),
+    Row<F::is_in_thumbprint_blocklist, &Policy::IsInThumbprintBlocklist>(),
+    Row<F::is_in_trusted_hashes_list, &Policy::IsInTrustedHashesList>(),
+    Row<F::is_in_user_allowlist, &Policy::IsInUserAllowlist>(),
+    Row<F::is_in_user_blocklist, &Policy::IsInUserBlocklist>(),
+    Row<F::is_process_terminable, &Process::IsProcessTerminable>(),
     Row<F::is_process_termination_enabled, &Policy::IsProcessTerminationEnabled>(),
+    Row<F::on_edr_event, &Policy::OnEdrEvent>(),
+    Row<F::on_significant_process_started, &Policy::OnSignificantProcessStarted>(),
+    Row<F::on_significant_process_terminated, &Policy::OnSignificantProcessTerminated>(),
     Row<F::probability_check, &Policy::ProbabilityCheck>(),
+    Row<F::reset_avc_scan_statistics, &Policy::ResetAvcScanStatistics>(),
+    Row<F::send_features_telemetry, &Policy::SendFeaturesTelemetry>(),
+    Row<F::send_json_telemetry, &Policy::SendJsonTelemetry>(),
+    Row<F::send_telemetry, &Policy::SendTelemetry>(),
+    Row<F::set_avc_verdict, &Policy::SetAvcVerdict>(),
     Row<F::set_process_monitored_status, &Policy::SetProcessMonitoredStatus>(),
     Row<F::suppress_process, &Policy::SuppressProcess>(),
+    Row<F::upload_sample, &Policy::UploadSample>(),
     Row<F::whitelist_process, &Policy::WhitelistProcess>(),
 };
 

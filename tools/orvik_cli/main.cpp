@@ -6,12 +6,14 @@
 #include <cstring>
 #include <exception>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli_arguments.h"
 #include "common/utf.h"
+#include "host/host_state_file.h"
 #include "host/loaded_module.h"
 #include "orvik/context/function_catalogue.h"
 
@@ -20,7 +22,7 @@ namespace {
 constexpr const char* kUsage = R"(usage:
   orvik list
       every registered function with its arguments
-  orvik call NAME [ARGUMENT ...] [OPTION ...]
+  orvik call [OPTION ...] NAME [ARGUMENT ...]
       calls NAME in a fresh reference host and prints the result, every
       variable written, every log line and every host service call
 
@@ -33,11 +35,13 @@ arguments:
   name=@int        binds an integer variable (name=@str: a string variable)
   name:undef       passes the argument with an undefined value
 
-options (the triggering process of the call):
-  --uid N          its unique id (default 1001)
+options:
+  --host-state FILE  preloads the host's lists, caches, processes and so on
+                   from a JSON file (its shape: README, "Host state files")
+  --uid N          the triggering process's unique id (default 1001)
   --pid N          its process id (default: this program's)
   --no-process     no triggering process at all
-  --no-token       the host offers no security token
+  --no-token       the host offers no security token for it
 
 example:
   orvik call get_unix_user_info uid=0 name=@ sid=@ uuid=@ attributes=@
@@ -80,44 +84,80 @@ std::uint64_t OptionValue(const std::vector<std::string>& words, std::size_t& i)
     return value;
 }
 
+std::string OptionText(const std::vector<std::string>& words, std::size_t& i) {
+    if (i + 1 >= words.size()) throw std::invalid_argument(words[i] + " needs a value");
+    return words[++i];
+}
+
+std::string ReadTextFile(const std::string& path) {
+    const std::wstring wide = Common::Utf8ToWide(path.c_str(), path.size());
+    std::unique_ptr<FILE, int (*)(FILE*)> file(_wfopen(wide.c_str(), L"rb"), &std::fclose);
+    if (!file) throw std::invalid_argument("cannot open '" + path + "'");
+    std::string text;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) text.append(buffer, n);
+    return text;
+}
+
 std::string JoinArgs(const std::vector<std::string>& args) {
     std::string text;
     for (const auto& a : args) text += (text.empty() ? "" : ", ") + a;
     return text;
 }
 
-int Call(RefHost::LoadedModule& module, RefHost::HostEngine& engine, const std::vector<std::string>& words) {
-    const std::string& name = words[1];
-    const ScanEngine::FunctionEntry* entry = FindFunction(name);
+// What `call` was asked for: the function, its argument words and the options.
+struct CallRequest {
+    std::string name;
+    std::vector<std::string> arguments;
+    std::vector<std::string> state_files;
+    std::uint64_t uid = 1001;
+    std::uint64_t pid = GetCurrentProcessId();
+    bool with_process = true;
+    bool with_token = true;
+};
+
+// Options may stand anywhere after `call`; the first other word names the function.
+CallRequest ParseCall(const std::vector<std::string>& words) {
+    CallRequest request;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "--uid") request.uid = OptionValue(words, i);
+        else if (word == "--pid") request.pid = OptionValue(words, i);
+        else if (word == "--no-process") request.with_process = false;
+        else if (word == "--no-token") request.with_token = false;
+        else if (word == "--host-state") request.state_files.push_back(OptionText(words, i));
+        else if (word.rfind("--", 0) == 0) throw std::invalid_argument("unknown option '" + word + "'");
+        else if (request.name.empty()) request.name = word;
+        else request.arguments.push_back(word);
+    }
+    if (request.name.empty()) throw std::invalid_argument("call needs a function name");
+    return request;
+}
+
+int Call(RefHost::LoadedModule& module, RefHost::HostEngine& engine, const CallRequest& request) {
+    const ScanEngine::FunctionEntry* entry = FindFunction(request.name);
+    for (const std::string& file : request.state_files) RefHost::LoadHostState(ReadTextFile(file), engine.Services());
 
     RefHost::HostCallContext call(engine.Services().Objects());
-    std::uint64_t uid = 1001, pid = GetCurrentProcessId();
-    bool with_process = true;
     std::vector<RefHost::Arg> args;
     std::map<std::uint32_t, std::string> bound;  // variable reference -> argument name
     std::uint32_t next_ref = 0;
-    for (std::size_t i = 2; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (word == "--uid") uid = OptionValue(words, i);
-        else if (word == "--pid") pid = OptionValue(words, i);
-        else if (word == "--no-process") with_process = false;
-        else if (word == "--no-token") call.process_info = RefHost::ProcessInfoMode::WithoutToken;
-        else {
-            args.push_back(OrvikCli::ParseCallArgument(word, entry ? entry->arguments : nullptr, next_ref));
-            if (args.back().storage != ScanEngine::Abi::kStorageNone)
-                bound[static_cast<std::uint32_t>(args.back().integer)] = args.back().name;
-        }
+    for (const std::string& word : request.arguments) {
+        args.push_back(OrvikCli::ParseCallArgument(word, entry ? entry->arguments : nullptr, next_ref));
+        if (args.back().storage != ScanEngine::Abi::kStorageNone)
+            bound[static_cast<std::uint32_t>(args.back().integer)] = args.back().name;
     }
-    if (with_process) {
-        call.process_uid = uid;
-        call.process_id = pid;
-        call.resolve_process[uid] = {0, pid};
-        call.resolve_suppression[uid] = {0, pid};
+    if (request.with_process) {
+        call.process_uid = request.uid;
+        call.process_id = request.pid;
+        call.resolve_process[request.uid] = {0, request.pid};
+        call.resolve_suppression[request.uid] = {0, request.pid};
+        if (!request.with_token) call.process_info = RefHost::ProcessInfoMode::WithoutToken;
     } else {
         call.process_info = RefHost::ProcessInfoMode::None;
     }
 
-    const RefHost::CallResult result = module.Call(name, args, call);
+    const RefHost::CallResult result = module.Call(request.name, args, call);
     std::printf("result: %lld\n", static_cast<long long>(result.result));
     for (const auto& [ref, variable] : result.variables) {
         const std::string value = variable.kind == RefHost::Variable::Kind::Integer
@@ -140,10 +180,8 @@ int Run(const std::vector<std::string>& words) {
         std::fprintf(stderr, "orvik: unknown command '%s'\n%s", words[0].c_str(), kUsage);
         return 2;
     }
-    if (words[0] == "call" && words.size() < 2) {
-        std::fprintf(stderr, "orvik: call needs a function name\n");
-        return 2;
-    }
+    CallRequest request;
+    if (words[0] == "call") request = ParseCall(words);
 
     RefHost::HostEngine engine;
     RefHost::LoadedModule module;
@@ -154,12 +192,12 @@ int Run(const std::vector<std::string>& words) {
     }
     if (words[0] == "list") return List(engine);
     try {
-        module.HandlerOf(words[1]);
+        module.HandlerOf(request.name);
     } catch (const std::runtime_error&) {
-        std::fprintf(stderr, "orvik: no function '%s' is registered (see 'orvik list')\n", words[1].c_str());
+        std::fprintf(stderr, "orvik: no function '%s' is registered (see 'orvik list')\n", request.name.c_str());
         return 2;
     }
-    return Call(module, engine, words);
+    return Call(module, engine, request);
 }
 
 }  // namespace

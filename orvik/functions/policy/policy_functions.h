@@ -1,5 +1,5 @@
-// Engine and process policy switches: thin pass-throughs to the host's policy
-// store, the process whitelisting calls, and a random sampling test.
+// Detection-policy functions: pass-throughs to the host's policy store,
+// lists, verdict cache, alerting and telemetry, plus a random sampling test.
 #pragma once
 
 #include <cstdint>
@@ -17,5 +17,34 @@ std::int64_t SetProcessMonitoredStatus(Invocation& call);
 std::int64_t ProbabilityCheck(Invocation& call);
 std::int64_t GetUnixUserInfo(Invocation& call);
 std::int64_t GetUnixGroupInfo(Invocation& call);
+
+// Verdict cache.
+std::int64_t GetAvcVerdict(Invocation& call);
+std::int64_t SetAvcVerdict(Invocation& call);
+std::int64_t GetAvcScanStatistics(Invocation& call);
+std::int64_t ResetAvcScanStatistics(Invocation& call);
+
+// Allow and block lists, quarantine and reputation.
+std::int64_t IsInUserAllowlist(Invocation& call);
+std::int64_t IsInUserBlocklist(Invocation& call);
+std::int64_t IsInTrustedHashesList(Invocation& call);
+std::int64_t IsInBlockedHashesList(Invocation& call);
+std::int64_t IsInThumbprintBlocklist(Invocation& call);
+std::int64_t IsInExploitPreventionList(Invocation& call);
+std::int64_t IsExploitPreventionTechniqueEnabled(Invocation& call);
+std::int64_t DisableEpFile(Invocation& call);
+std::int64_t IsFileRestoredFromQuarantine(Invocation& call);
+std::int64_t CheckFileReputationService(Invocation& call);
+std::int64_t CheckCorporateWhitelist(Invocation& call);
+
+// Alerts, telemetry, samples and events.
+std::int64_t Alert(Invocation& call);
+std::int64_t SendTelemetry(Invocation& call);
+std::int64_t SendFeaturesTelemetry(Invocation& call);
+std::int64_t SendJsonTelemetry(Invocation& call);
+std::int64_t UploadSample(Invocation& call);
+std::int64_t OnEdrEvent(Invocation& call);
+std::int64_t OnSignificantProcessStarted(Invocation& call);
+std::int64_t OnSignificantProcessTerminated(Invocation& call);
 
 }  // namespace ScanEngine::Policy

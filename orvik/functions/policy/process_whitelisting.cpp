@@ -3,22 +3,14 @@
 // whitelisting tells the rules engine afterwards.
 #include "orvik/context/argument_names.h"
 #include "policy_functions.h"
+#include "target_process.h"
 
 namespace ScanEngine::Policy {
 
 std::int64_t WhitelistProcess(Invocation& call) {
     const auto puid = static_cast<std::uint64_t>(call.args.GetInteger(arg::puid));
-
-    // The triggering process's own pid is at hand; any other uid is resolved by the host.
     std::uint64_t pid = 0;
-    const auto current_uid = call.call.ProcessUid();
-    const auto current_pid = current_uid && *current_uid == puid ? call.call.ProcessId() : std::nullopt;
-    if (current_pid) {
-        pid = *current_pid;
-    } else {
-        pid = 0;
-        if (const std::int32_t status = call.call.ResolveProcessId(puid, pid); status != 0) return status;
-    }
+    if (const std::int32_t status = PidOfProcess(call, puid, pid); status != 0) return status;
 
     const std::int32_t result = call.library.WhitelistProcess(puid, static_cast<std::uint32_t>(pid));
     call.call.OnProcessWhitelisted(puid);

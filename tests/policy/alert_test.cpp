@@ -1,0 +1,168 @@
+// Alerts, sample uploads, EDR events and significant-process notices through
+// the module: the records exactly as the host received them.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/call_args.h"
+#include "support/module_fixture.h"
+
+namespace OrvikTest {
+namespace {
+
+using ::testing::ElementsAre;
+using Bytes = std::vector<std::uint8_t>;
+using Strings = std::vector<std::string>;
+using namespace std::string_literals;
+
+const std::string kMd5 = "00112233445566778899aabbccddeeff";
+const std::string kSha1 = "000102030405060708090A0B0C0D0E0F10111213";
+const std::string kSha256 = "ffeeddccbbaa99887766554433221100ffeeddccbbaa99887766554433221100";
+
+Bytes Hex(const std::string& text) {
+    Bytes bytes;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) bytes.push_back(std::stoul(text.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
+std::vector<Arg> AlertArgs(const std::string& path, const std::vector<Arg>& changes = {}) {
+    return WithArgs({Arg::Str("path", path), Arg::Int("rule", 7), Arg::Str("threat", "Trojan.X"), Arg::Str("md5", kMd5),
+                     Arg::Str("sha1", kSha1), Arg::Str("sha256", kSha256)},
+                    changes);
+}
+
+class Alerts : public ModuleTest {
+protected:
+    RefHost::ReceivedAlert LastAlert() {
+        auto lock = Host().Lock();
+        return Host().State().alerts.empty() ? RefHost::ReceivedAlert{} : Host().State().alerts.back();
+    }
+};
+
+TEST_F(Alerts, PathsSplitIntoFolderAndFileName) {
+    const struct {
+        const char *path, *folder, *file_name;
+    } cases[] = {
+        {"C:\\dir\\app.exe", "C:\\dir", "app.exe"}, {"C:\\app.exe", "C:\\", "app.exe"}, {"a.exe", "a.exe", "a.exe"},
+        {"\\\\?\\C:\\dir\\app.exe", "\\\\?\\C:\\dir", "app.exe"}, {"\\\\?\\C:\\app.exe", "\\\\?\\C:\\", "app.exe"},
+        {"\\\\?\\UNC\\server\\share\\app.exe", "\\\\?\\UNC\\server\\share", "app.exe"},
+        {"C:/dir/app.exe", "C:/dir", "C:/dir/app.exe"}, {"C:", "C:\\", "C:"},  // '/' separates folders only
+        {"C:\\dir\\sub\\", "C:\\dir\\sub", "sub"}, {"\\\\?\\UNC\\", "\\\\?\\UNC", ""},
+    };
+    for (const auto& c : cases) {
+        const CallResult r = Call("alert", AlertArgs(c.path));
+        EXPECT_EQ(r.result, 0) << c.path;
+        EXPECT_TRUE(r.log.empty()) << c.path;
+        EXPECT_EQ(HostArgs(Host(), "RaiseAlert")[0], c.folder) << c.path;
+        EXPECT_EQ(HostArgs(Host(), "RaiseAlert")[1], c.file_name) << c.path;
+    }
+}
+
+TEST_F(Alerts, NumbersAreCutTo32BitsAndUploadFollowsQuarantineUnlessGiven) {
+    const struct {
+        std::vector<Arg> extra;
+        Strings expected;  // rule, threat, file size, can quarantine, upload, engine, system pid
+    } cases[] = {
+        {{Arg::Int("file_size", 0x100000400), Arg::Int("engine_id", 0x200000003), Arg::Int("systempid", 4242)},
+         {"7", "Trojan.X", "1024", "1", "1", "3", "4242"}},
+        {{Arg::Int("rule", -2), Arg::Int("can_quarantine", 0)}, {"4294967294", "Trojan.X", "0", "0", "0", "0", "0"}},
+        {{Arg::Int("can_quarantine", 0), Arg::Int("enable_upload", 1)}, {"7", "Trojan.X", "0", "0", "1", "0", "0"}},
+        {{Arg::Int("can_quarantine", 5), Arg::Int("enable_upload", 0)}, {"7", "Trojan.X", "0", "1", "0", "0", "0"}},
+        {{Arg::Int("can_quarantine", 1ll << 32)}, {"7", "Trojan.X", "0", "1", "1", "0", "0"}},
+        {{Arg::Undefined("can_quarantine"), Arg::Undefined("enable_upload")},
+         {"7", "Trojan.X", "0", "1", "1", "0", "0"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Call("alert", AlertArgs("a.exe", c.extra)).result, 0) << c.expected[0];
+        const Strings got = HostArgs(Host(), "RaiseAlert");
+        EXPECT_EQ(Strings(got.begin() + 2, got.end()), c.expected);
+    }
+    EXPECT_EQ(LastAlert().md5, Hex(kMd5));
+    EXPECT_EQ(LastAlert().sha1, Hex(kSha1));
+    EXPECT_EQ(LastAlert().sha256, Hex(kSha256));
+}
+
+TEST_F(Alerts, MalformedDigestsReachTheHostAtFullSizeZeroFilledAndAreLogged) {
+    const CallResult r = Call("alert", {Arg::Str("path", "a.exe"), Arg::Int("rule", 1), Arg::Str("threat", "T"),
+                                        Arg::Str("md5", ""), Arg::Str("sha1", "0102zz"), Arg::Str("sha256", "abcd")});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_THAT(LogLines(r.log), ElementsAre("1:alert: argument 'md5' is not a 16-byte hex digest",
+                                             "1:alert: argument 'sha1' is not a 20-byte hex digest",
+                                             "1:alert: argument 'sha256' is not a 32-byte hex digest"));
+    EXPECT_EQ(LastAlert().md5, Bytes(16, 0));
+    EXPECT_EQ(LastAlert().sha1, Bytes(20, 0));
+    EXPECT_EQ(LastAlert().sha256, Hex("abcd" + std::string(60, '0')));
+    // Too long: the leading bytes go, and the line is still written.
+    EXPECT_THAT(LogLines(Call("alert", AlertArgs("a.exe", {Arg::Str("md5", kMd5 + "ff")})).log),
+                ElementsAre("1:alert: argument 'md5' is not a 16-byte hex digest"));
+    EXPECT_EQ(LastAlert().md5, Hex(kMd5));
+}
+
+TEST_F(Alerts, TheThreatIsReportedForTheTriggeringProcessWhateverTheHostAnswered) {
+    Host().ForceResult("RaiseAlert", 31);
+    auto call = NewCall();
+    call->process_uid = 99;
+    EXPECT_EQ(Call("alert", AlertArgs("b.exe"), *call).result, 31);
+    EXPECT_EQ(call->threat_reports, (std::vector<std::pair<std::uint64_t, std::string>>{{99, "Trojan.X"}}));
+    auto none = NewCall();
+    EXPECT_EQ(Call("alert", AlertArgs("c.exe"), *none).result, 31);
+    EXPECT_TRUE(none->threat_reports.empty());
+    EXPECT_TRUE(call->log.empty() && none->log.empty());
+    // A host without the uid operation loses the report, not the alert's result.
+    auto broken = NewCall();
+    broken->Record()->GetProcessUid = nullptr;
+    const CallResult r = Call("alert", AlertArgs("d.exe"), *broken);
+    EXPECT_EQ(r.result, 31);
+    EXPECT_THAT(LogLines(r.log), ElementsAre("1:alert: threat not reported to the rules engine: host operation "
+                                             "'GetProcessUid' is not available"));
+    EXPECT_EQ(Host().Journal().Count("RaiseAlert"), 3u);
+}
+
+TEST_F(Alerts, UploadsAndEdrEventsPassTheirBytesAndTheHostResult) {
+    EXPECT_EQ(Call("upload_sample", {Arg::Str("path", "C:\\s\\x.bin"), Arg::Str("threat", "Worm.Y")}).result, 0);
+    EXPECT_EQ(HostArgs(Host(), "UploadSample"), (Strings{"C:\\s\\x.bin", "Worm.Y"}));
+    Host().ForceResult("UploadSample", -5);
+    EXPECT_EQ(Call("upload_sample", {Arg::Str("path", "p"), Arg::Str("threat", "")}).result, -5);
+
+    // The low 32 bits of the length count, and never more than the binary holds.
+    const std::string blob("ab\0cd\xff", 6);
+    for (const std::int64_t length : {6ll, 2ll, 0ll, (1ll << 32) + 3})
+        EXPECT_EQ(Call("on_edr_event", {Arg::Str("binary", blob), Arg::Int("length", length)}).result, 0) << length;
+    for (const std::int64_t length : {7ll, -1ll}) {
+        const std::string text =
+            "argument 'length' (" + std::to_string(length) + ") exceeds the 6 bytes of argument 'binary'";
+        EXPECT_THAT(LogLines(Call("on_edr_event", {Arg::Str("binary", blob), Arg::Int("length", length)}).log),
+                    ElementsAre(MalformedLine("on_edr_event", text)));
+    }
+    Host().ForceResult("OnEdrEvent", 17);
+    EXPECT_EQ(Call("on_edr_event", {Arg::Str("binary", "x"), Arg::Int("length", 1)}).result, 17);
+    auto lock = Host().Lock();
+    EXPECT_EQ(Host().State().edr_events, (Strings{blob, "ab", "", "ab\0"s}));
+}
+
+TEST_F(Alerts, SignificantProcessNoticesCarryIdentityAndTheTriggeringProcess) {
+    auto call = NewCall();
+    call->process_uid = 0x1122334455667788;
+    call->process_id = 0x100000ABC;
+    // The host's answer comes back: it knows no such process yet.
+    const std::vector<Arg> identity{Arg::Str("identity", "svc")};
+    EXPECT_EQ(Call("on_significant_process_terminated", identity, *call).result, RefHost::kHostNotFound);
+    EXPECT_EQ(Call("on_significant_process_started", identity, *call).result, 0);
+    const Strings record{"svc", "1234605616436508552", "2748", "0"};
+    EXPECT_EQ(HostArgs(Host(), "OnSignificantProcessStarted"), record);
+    EXPECT_EQ(HostArgs(Host(), "OnSignificantProcessTerminated"), record);
+    EXPECT_TRUE(call->log.empty());
+
+    auto no_uid = NewCall();
+    no_uid->process_id = 5;
+    auto no_pid = NewCall();
+    no_pid->process_uid = 5;
+    for (RefHost::HostCallContext* other : {no_uid.get(), no_pid.get()}) {
+        EXPECT_THAT(LogLines(Call("on_significant_process_started", identity, *other).log),
+                    ElementsAre(MalformedLine("on_significant_process_started",
+                                              "No process info available in current context")));
+    }
+    EXPECT_EQ(Host().Journal().All().size(), 2u);
+}
+
+}  // namespace
+}  // namespace OrvikTest

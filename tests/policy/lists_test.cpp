@@ -1,0 +1,110 @@
+// Allow and block lists, the quarantine cache, exploit prevention and the
+// reputation services through the module.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "support/call_args.h"
+#include "support/module_fixture.h"
+
+namespace OrvikTest {
+namespace {
+
+using ::testing::ElementsAre;
+using Strings = std::vector<std::string>;
+
+class Lists : public ModuleTest {};
+
+TEST_F(Lists, SingleTextQueriesPassTheTextAsGivenAndReturnTheHostAnswer) {
+    const struct {
+        const char *function, *argument, *operation;
+    } cases[] = {
+        {"is_in_trusted_hashes_list", "hash", "IsInTrustedHashesList"},
+        {"is_in_blocked_hashes_list", "hash", "IsInBlockedHashesList"},
+        {"is_in_thumbprint_blocklist", "thumbprint", "IsInThumbprintBlocklist"},
+        {"is_in_exploit_prevention_list", "path", "IsInExploitPreventionList"},
+        {"is_exploit_prevention_technique_enabled", "id", "IsExploitPreventionTechniqueEnabled"},
+        {"disable_ep_file", "file", "DisableExploitPreventionFile"},
+    };
+    for (const auto& c : cases) {
+        const CallResult r = Call(c.function, {Arg::Str(c.argument, "AbC\\Mixed Case")});
+        EXPECT_EQ(r.result, 0) << c.function;
+        EXPECT_TRUE(r.log.empty()) << c.function;
+        EXPECT_EQ(HostArgs(Host(), c.operation), Strings{"AbC\\Mixed Case"}) << c.function;
+        Host().ForceResult(c.operation, -4);
+        EXPECT_EQ(Call(c.function, {Arg::Str(c.argument, "")}).result, -4) << c.function;
+        EXPECT_EQ(HostArgs(Host(), c.operation), Strings{""}) << c.function;
+    }
+}
+
+TEST_F(Lists, UserListsUseTheCallersPidForTheTriggeringProcessAndResolveAnyOther) {
+    for (const auto& [function, operation] : {std::pair{"is_in_user_allowlist", "IsInUserAllowlist"},
+                                              std::pair{"is_in_user_blocklist", "IsInUserBlocklist"}}) {
+        auto call = NewCall();
+        call->process_uid = 42;
+        call->process_id = 777;
+        call->resolve_process[43] = {0, 0x100000888};  // only the low 32 bits reach the host
+        call->resolve_process[44] = {5, 0};
+        EXPECT_EQ(Call(function, {Arg::Str("path", "C:\\x.exe"), Arg::Int("puid", 42)}, *call).result, 0);
+        EXPECT_EQ(HostArgs(Host(), operation), (Strings{"C:\\x.exe", "42", "777"}));
+        EXPECT_EQ(Call(function, {Arg::Str("path", "C:\\y.exe"), Arg::Int("puid", 43)}, *call).result, 0);
+        EXPECT_EQ(HostArgs(Host(), operation), (Strings{"C:\\y.exe", "43", "2184"}));
+        EXPECT_THAT(call->operations,
+                    ElementsAre("GetProcessUid", "GetProcessId", "GetProcessUid", "ResolveProcessId"));
+
+        // A failed resolution is the result; the host is not asked.
+        const CallResult failed = Call(function, {Arg::Str("path", "C:\\x.exe"), Arg::Int("puid", 44)}, *call);
+        EXPECT_EQ(failed.result, 5);
+        EXPECT_TRUE(failed.log.empty());
+        EXPECT_EQ(Host().Journal().Count(operation), 2u);
+        Host().ForceResult(operation, -9);
+        EXPECT_EQ(Call(function, {Arg::Str("path", "p"), Arg::Int("puid", 42)}, *call).result, -9);
+    }
+}
+
+TEST_F(Lists, QuarantineQueriesNeedAtLeastOneHash) {
+    const std::vector<Arg> path{Arg::Str("path", "C:\\f.exe")};
+    for (const std::vector<Arg>& hashes : {std::vector<Arg>{}, {Arg::Undefined("md5")},
+                                          {Arg::Str("md5", ""), Arg::Str("sha1", ""), Arg::Str("sha256", "")}}) {
+        const CallResult r = Call("is_file_restored_from_quarantine", WithArgs(path, hashes));
+        EXPECT_EQ(r.result, -1);
+        EXPECT_EQ(LogLines(r.log), Strings{MalformedLine("is_file_restored_from_quarantine",
+                                                         "Failed to query quarantine cache status of file "
+                                                         "'C:\\f.exe': no hashes are given")});
+    }
+    EXPECT_EQ(Host().Journal().Count("IsFileRestoredFromQuarantine"), 0u);
+
+    // One hash is enough; the absent ones reach the host as empty texts.
+    Host().ForceResult("IsFileRestoredFromQuarantine", 31);
+    EXPECT_EQ(Call("is_file_restored_from_quarantine", WithArgs(path, {Arg::Str("sha256", "5E")})).result, 31);
+    EXPECT_EQ(HostArgs(Host(), "IsFileRestoredFromQuarantine"), (Strings{"C:\\f.exe", "", "", "5E"}));
+    Call("is_file_restored_from_quarantine", WithArgs(path, {Arg::Str("md5", "a"), Arg::Str("sha1", "b")}));
+    EXPECT_EQ(HostArgs(Host(), "IsFileRestoredFromQuarantine"), (Strings{"C:\\f.exe", "a", "b", ""}));
+}
+
+TEST_F(Lists, ReputationQueriesPassTheTriggeringProcessAndNeedOne) {
+    auto call = NewCall();
+    call->process_uid = 0x1234567890ull;
+    EXPECT_EQ(Call("check_file_reputation_service", {Arg::Str("md5", "d41d"), Arg::Int("ttl", 0x100000007)}, *call)
+                  .result,
+              0);
+    EXPECT_EQ(HostArgs(Host(), "CheckFileReputation"), (Strings{"78187493520", "d41d", "7"}));
+    EXPECT_EQ(Call("check_corporate_whitelist", {Arg::Str("md5", "abc"), Arg::Str("threat", "T.X")}, *call).result, 0);
+    EXPECT_EQ(HostArgs(Host(), "CheckCorporateWhitelist"), (Strings{"78187493520", "abc", "T.X"}));
+
+    for (const auto& [function, operation] : {std::pair{"check_file_reputation_service", "CheckFileReputation"},
+                                              std::pair{"check_corporate_whitelist", "CheckCorporateWhitelist"}}) {
+        Host().ForceResult(operation, -2);
+        EXPECT_EQ(Call(function, {Arg::Str("md5", "00")}, *call).result, -2) << function;
+        const std::size_t asked = Host().Journal().Count(operation);
+        auto no_process = NewCall();  // offers a token, but no uid
+        const CallResult r = Call(function, {Arg::Str("md5", "00")}, *no_process);
+        EXPECT_EQ(LogLines(r.log), Strings{MalformedLine(function, "No process info available in current context")});
+        EXPECT_EQ(Host().Journal().Count(operation), asked) << function;
+    }
+    // Absent, the ttl is 0 and the threat name null.
+    EXPECT_EQ(HostArgs(Host(), "CheckFileReputation"), (Strings{"78187493520", "00", "0"}));
+    EXPECT_EQ(HostArgs(Host(), "CheckCorporateWhitelist"), (Strings{"78187493520", "00", "(null)"}));
+}
+
+}  // namespace
+}  // namespace OrvikTest

@@ -1,0 +1,122 @@
+// The verdict cache and scan statistics through the module.
+#include <gtest/gtest.h>
+
+#include "support/call_args.h"
+#include "support/module_fixture.h"
+
+namespace OrvikTest {
+namespace {
+
+using Strings = std::vector<std::string>;
+namespace Abi = ScanEngine::Abi;
+
+constexpr const char* kPath = "C:\\Temp\\Sample.EXE";
+
+std::vector<Arg> GetArgs(std::int64_t id) {
+    return {Arg::Str("path", kPath), Arg::Int("id", id), Arg::OutInt("value", 1), Arg::Int("current_scan_depth", 0),
+            Arg::OutInt("ttl", 2), Arg::OutInt("scan_depth", 3)};
+}
+std::vector<Arg> SetArgs(std::int64_t id) {
+    return {Arg::Str("path", kPath), Arg::Int("id", id), Arg::Int("value", 1), Arg::Int("scan_depth", 1),
+            Arg::Int("ttl", 1)};
+}
+std::vector<Arg> StatisticsArgs(std::int64_t id) {
+    return {Arg::Str("path", kPath), Arg::Int("id", id), Arg::OutInt("scan_count", 1),
+            Arg::OutInt("last_scan_time", 2)};
+}
+
+class VerdictCache : public ModuleTest {
+protected:
+    void Store(std::uint8_t id, Abi::VerdictRecord verdict, Abi::ScanStatisticsRecord statistics = {}) {
+        auto lock = Host().Lock();
+        Host().State().verdicts[{kPath, "", id}] = verdict;
+        Host().State().scan_statistics[{kPath, "", id}] = statistics;
+    }
+};
+
+TEST_F(VerdictCache, SetPacksTheLow8BitsAndTheLow32BitTtlIntoTheRecord) {
+    const std::vector<Arg> changes{Arg::Str("unique_file_id", "U-1"), Arg::Int("value", 200),
+                                   Arg::Int("ttl", 0x100000005), Arg::Int("scan_depth", 0x1C8)};
+    const CallResult r = Call("set_avc_verdict", WithArgs(SetArgs(257), changes));
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.log.empty());
+    EXPECT_EQ(HostArgs(Host(), "SetVerdict"), (Strings{"(ptr)", kPath, "U-1", "(ptr)"}));
+    auto lock = Host().Lock();
+    const Abi::VerdictRecord stored = Host().State().verdicts.at({kPath, "U-1", 1});
+    EXPECT_EQ(stored.ttl, 5u);
+    EXPECT_EQ(stored.id, 1u);
+    EXPECT_EQ(stored.value, -56);
+    EXPECT_EQ(stored.scan_depth, 200u);
+}
+
+TEST_F(VerdictCache, GetsSignExtendTheVerdictZeroExtendTheRestAndWriteOnlyTheBoundOutputs) {
+    Store(1, {0xFFFFFFFFu, 1, -56, 200, 0}, {0x123456789ABCDEF0ull, 0xFFFFFFFFu, 0});
+    CallResult r = Call("get_avc_scan_statistics", StatisticsArgs(1));
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.variables.at(1).integer, 0xFFFFFFFFu);
+    EXPECT_EQ(r.variables.at(2).integer, 0x123456789ABCDEF0ull);
+    r = Call("get_avc_verdict", WithArgs(GetArgs(257), {Arg::Int("current_scan_depth", 0x103)}));
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(HostArgs(Host(), "GetVerdict"), (Strings{"(ptr)", kPath, "", "1", "3", "(ptr)"}));
+    ASSERT_EQ(r.variables.size(), 3u);
+    EXPECT_EQ(r.variables.at(1).integer, static_cast<std::uint64_t>(std::int64_t{-56}));
+    EXPECT_EQ(r.variables.at(2).integer, 0xFFFFFFFFu);
+    EXPECT_EQ(r.variables.at(3).integer, 200u);
+
+    std::vector<Arg> args = GetArgs(1);
+    args.pop_back();  // scan_depth
+    EXPECT_EQ(Call("get_avc_verdict", args).variables.size(), 2u);
+    args.pop_back();  // ttl
+    EXPECT_EQ(Call("get_avc_verdict", args).variables.size(), 1u);
+    args = StatisticsArgs(1);
+    args.pop_back();  // last_scan_time
+    EXPECT_EQ(Call("get_avc_scan_statistics", args).variables.size(), 1u);
+}
+
+const struct {
+    const char *function, *operation;
+    std::vector<Arg> args;
+    Strings host_args;  // after the token
+} kCalls[] = {
+    {"get_avc_verdict", "GetVerdict", GetArgs(0x109), {kPath, "", "9", "0", "(ptr)"}},
+    {"set_avc_verdict", "SetVerdict", SetArgs(0x109), {kPath, "", "(ptr)"}},
+    {"get_avc_scan_statistics", "GetScanStatistics", StatisticsArgs(0x109), {kPath, "", "9", "(ptr)"}},
+    {"reset_avc_scan_statistics", "ResetScanStatistics", {Arg::Str("path", kPath), Arg::Int("id", 0x109)},
+     {kPath, "", "9"}},
+};
+
+TEST_F(VerdictCache, EveryCallPassesAnEmptyUniqueIdAndTheTokenOfTheProcessWhenItHasOne) {
+    const struct {
+        RefHost::ProcessInfoMode mode;
+        const char* token;
+    } processes[] = {{RefHost::ProcessInfoMode::WithToken, "(ptr)"},
+                     {RefHost::ProcessInfoMode::WithoutToken, "(null)"},
+                     {RefHost::ProcessInfoMode::None, "(null)"}};
+    for (const auto& c : kCalls) {
+        for (const auto& p : processes) {
+            auto call = NewCall();
+            call->process_info = p.mode;
+            EXPECT_TRUE(Call(c.function, c.args, *call).log.empty()) << c.function;
+            Strings expected = c.host_args;
+            expected.insert(expected.begin(), p.token);
+            EXPECT_EQ(HostArgs(Host(), c.operation), expected) << c.function << " " << p.token;
+            EXPECT_EQ(Host().Objects().Live(), 0) << c.function << ": the token outlived the call";
+        }
+    }
+}
+
+TEST_F(VerdictCache, HostFailuresComeBackUnchangedAndLeaveTheVariablesAlone) {
+    EXPECT_EQ(Call("get_avc_verdict", GetArgs(9)).result, RefHost::kHostNotFound);
+    for (const auto& c : kCalls) {
+        for (const std::int64_t status : {5, -3}) {
+            Host().ForceResult(c.operation, status);
+            const CallResult r = Call(c.function, c.args);
+            EXPECT_EQ(r.result, status) << c.function;
+            EXPECT_TRUE(r.variables.empty()) << c.function;
+            EXPECT_TRUE(r.log.empty()) << c.function;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace OrvikTest

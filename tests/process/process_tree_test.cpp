@@ -1,0 +1,115 @@
+// Process tree, process categories and terminability through the module.
+#include <gtest/gtest.h>
+
+#include "support/call_args.h"
+#include "support/module_fixture.h"
+
+namespace OrvikTest {
+namespace {
+
+using Strings = std::vector<std::string>;
+namespace Abi = ScanEngine::Abi;
+
+std::vector<Arg> TreeArgs(std::int64_t pid, std::int64_t start_time) {
+    return {Arg::Int("pid", pid), Arg::Int("start_time", start_time), Arg::OutStr("process_tree_json", 1)};
+}
+std::vector<Arg> CategoriesArgs(const std::string& file_name) {
+    return {Arg::Str("file_name", file_name), Arg::OutStr("process_categories", 1)};
+}
+
+// What the rule got: the text variable, then any failure's result and log.
+std::string Outcome(const CallResult& r) {
+    std::string outcome = r.variables.count(1) ? r.variables.at(1).text : "(unset)";
+    if (r.result != 0 || !r.log.empty()) outcome += " / " + std::to_string(r.result);
+    for (const auto& line : r.log) outcome += " / " + line.text;
+    return outcome;
+}
+
+class ProcessTree : public ModuleTest {};
+
+TEST_F(ProcessTree, TextsAreCopiedWithTheirExactLengthAndFailuresLeaveTheVariableAlone) {
+    const std::string tree("{\"name\":\"a\0b\"}", 14);
+    const std::string categories = "{\"categories\":[\"interpreters\"]}";
+    {
+        auto lock = Host().Lock();
+        Host().State().process_trees[{5, 0x100000001ull}] = tree;
+        Host().State().process_trees[{6, 1}] = "";
+        Host().State().process_categories["powershell.exe"] = categories;
+        Host().State().process_categories[""] = "";
+    }
+    EXPECT_EQ(Outcome(Call("get_process_tree_json", TreeArgs(0x100000005, 0x100000001))), tree);
+    EXPECT_EQ(HostArgs(Host(), "GetProcessTreeJson"), (Strings{"5", "4294967297", "(ptr)"}));
+    EXPECT_EQ(Outcome(Call("get_process_tree_json", TreeArgs(6, 1))), "");
+    Host().ForceResult("GetProcessTreeJson", -5);
+    EXPECT_EQ(Outcome(Call("get_process_tree_json", TreeArgs(5, 0x100000001))), "(unset) / -5");
+
+    EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs("powershell.exe"))), categories);
+    EXPECT_EQ(HostArgs(Host(), "GetProcessCategories"), (Strings{"powershell.exe", "(ptr)"}));
+    EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs(""))), "");
+    EXPECT_EQ(HostArgs(Host(), "GetProcessCategories"), (Strings{"", "(ptr)"}));
+    EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs("x.exe"))),
+              "(unset) / " + std::to_string(RefHost::kHostNotFound));
+}
+
+TEST_F(ProcessTree, TerminabilityIsTheHostsAnswerForTheFileName) {
+    Host().ForceResult("IsProcessTerminable", -7);
+    EXPECT_EQ(Call("is_process_terminable", {Arg::Str("file_name", "NOTEPAD.EXE")}).result, -7);
+    EXPECT_EQ(HostArgs(Host(), "IsProcessTerminable"), Strings{"NOTEPAD.EXE"});
+}
+
+// A host that answers without objects, or hands objects with a failure.
+class OddHost : public RefHost::HostServices {
+public:
+    Abi::ProcessTreeAnswer* tree = nullptr;
+    std::int32_t categories_status = 0;
+    bool give_categories = false;
+
+    std::int32_t GetProcessTreeJson(std::uint32_t, std::uint64_t, Abi::ProcessTreeAnswer** out) override {
+        *out = tree;
+        return 0;
+    }
+    std::int32_t GetProcessCategories(const char*, Abi::SizedBuffer** out) override {
+        if (give_categories) *out = &Objects().Make<RefHost::SizedBufferObject>("{\"categories\":[]}")->abi;
+        return categories_status;
+    }
+};
+
+class OddProcessTreeHost : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(module.Init(engine), 0); }
+    void TearDown() override {
+        module.Deinit();
+        EXPECT_EQ(host->Objects().Live(), 0);
+        EXPECT_EQ(host->Objects().DoubleReleases(), 0);
+    }
+    std::string Outcome(const std::string& function, const std::vector<Arg>& args) {
+        RefHost::HostCallContext call(host->Objects());
+        return OrvikTest::Outcome(module.Call(function, args, call));
+    }
+
+    std::shared_ptr<OddHost> host = std::make_shared<OddHost>();
+    RefHost::HostEngine engine{host};
+    RefHost::LoadedModule module;
+};
+
+TEST_F(OddProcessTreeHost, SuccessWithoutAnAnswerIsAFailureAndEveryBufferIsReleased) {
+    const std::string failure = "(unset) / -1 / Malformed functional call 'get_process_tree_json': host reported a "
+                                "process tree ";
+    EXPECT_EQ(Outcome("get_process_tree_json", TreeArgs(1, 1)), failure + "but gave none");
+    Abi::ProcessTreeAnswer answer{nullptr, 12};
+    host->tree = &answer;
+    EXPECT_EQ(Outcome("get_process_tree_json", TreeArgs(1, 1)), failure + "without its text");
+    answer.length = 0;  // no text and no length: simply an empty tree
+    EXPECT_EQ(Outcome("get_process_tree_json", TreeArgs(1, 1)), "");
+
+    EXPECT_EQ(Outcome("get_process_categories", CategoriesArgs("a.exe")),
+              "(unset) / -1 / Malformed functional call 'get_process_categories': host reported process categories "
+              "but gave no readable buffer");
+    host->give_categories = true;
+    host->categories_status = 5;
+    EXPECT_EQ(Outcome("get_process_categories", CategoriesArgs("a.exe")), "(unset) / 5");
+    EXPECT_EQ(host->Objects().Live(), 0) << "a buffer handed with a failure is released too";
+}
+
+}  // namespace
+}  // namespace OrvikTest
