@@ -8,7 +8,15 @@
 
 namespace Common {
 
+struct Error::Field {
+    std::string name;
+    bool is_integer = false;
+    std::int64_t integer = 0;
+    std::string text;
+};
+
 struct Error::Record {
+    std::vector<Field> fields;
     std::shared_ptr<const Record> next;
     std::string source_file;
     std::string message;
@@ -130,6 +138,58 @@ Error Error::Then(const Error& next) const {
         tail = std::move(copy);
     }
     return Error(std::move(tail));
+}
+
+Error Error::WithField(std::string name, std::int64_t value) const {
+    return WithField(Field{std::move(name), true, value, {}});
+}
+
+Error Error::WithField(std::string name, std::string text) const {
+    return WithField(Field{std::move(name), false, 0, std::move(text)});
+}
+
+Error Error::WithField(Field field) const {
+    if (!record_) {
+        return *this;
+    }
+    // Other copies may share the record, so the field goes on a copy.
+    auto copy = std::make_shared<Record>(*record_);
+    for (Field& existing : copy->fields) {
+        if (existing.name == field.name) {
+            existing = std::move(field);
+            return Error(std::shared_ptr<const Record>(std::move(copy)));
+        }
+    }
+    copy->fields.push_back(std::move(field));
+    return Error(std::shared_ptr<const Record>(std::move(copy)));
+}
+
+const Error::Field* Error::FindField(std::string_view name) const noexcept {
+    if (!record_) {
+        return nullptr;
+    }
+    for (const Field& field : record_->fields) {
+        if (field.name == name) {
+            return &field;
+        }
+    }
+    return nullptr;
+}
+
+std::optional<std::int64_t> Error::IntegerField(std::string_view name) const {
+    const Field* field = FindField(name);
+    if (field == nullptr || !field->is_integer) {
+        return std::nullopt;
+    }
+    return field->integer;
+}
+
+std::optional<std::string> Error::TextField(std::string_view name) const {
+    const Field* field = FindField(name);
+    if (field == nullptr || field->is_integer) {
+        return std::nullopt;
+    }
+    return field->text;
 }
 
 std::string Error::Text() const {

@@ -8,7 +8,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace Common {
 
@@ -49,12 +51,26 @@ public:
     // operand changes: their records may be shared by other copies.
     Error Then(const Error& next) const;
 
-    // The whole chain on one line, records separated by "; ". Source tags are
-    // left out. "success" for an empty error.
+    // The whole chain on one line, records separated by "; ". Source tags and
+    // named fields are left out. "success" for an empty error.
     std::string Text() const;
 
+    // Named fields: machine-readable details attached to the first record
+    // (the stream layer's "StreamIO" code, for one). WithField returns a new
+    // error whose first record is a copy carrying the field, replacing one
+    // of the same name; the rest of the chain is shared. On an empty error
+    // it returns an empty error. The getters read the first record only and
+    // give nothing when the field is absent or holds the other kind.
+    Error WithField(std::string name, std::int64_t value) const;
+    Error WithField(std::string name, std::string text) const;
+    std::optional<std::int64_t> IntegerField(std::string_view name) const;
+    std::optional<std::string> TextField(std::string_view name) const;
+
 private:
+    struct Field;
     struct Record;
+    Error WithField(Field field) const;
+    const Field* FindField(std::string_view name) const noexcept;
     explicit Error(std::shared_ptr<const Record> record) noexcept : record_(std::move(record)) {}
 
     std::shared_ptr<const Record> record_;

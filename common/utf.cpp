@@ -99,6 +99,46 @@ Units DecodeUtf8(std::string_view text) {
     return out;
 }
 
+// Counts the units and, given a destination, writes them.
+template <typename Unit>
+class UnitSink {
+public:
+    using value_type = Unit;
+    explicit UnitSink(Unit* out) : out_(out) {}
+    void push_back(Unit unit) {
+        if (out_ != nullptr) {
+            out_[count_] = unit;
+        }
+        ++count_;
+    }
+    std::size_t count() const { return count_; }
+
+private:
+    Unit* out_;
+    std::size_t count_ = 0;
+};
+
+template <typename Unit>
+std::size_t DecodeUtf8Replacing(std::string_view text, Unit* out) {
+    UnitSink<Unit> sink(out);
+    bool replaced = false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const Decoded d = DecodeOne(text, at);
+        if (d.outcome == Outcome::kCharacter) {
+            AppendUtf16(sink, d.code_point);
+            replaced = false;
+        } else if (!replaced) {
+            AppendUtf16(sink, kReplacement);
+            replaced = true;
+        }
+        // DecodeOne consumes an undecodable byte alone and an encoded
+        // surrogate whole.
+        at += d.length;
+    }
+    return sink.count();
+}
+
 void AppendUtf8(std::string& out, std::uint32_t code_point) {
     if (code_point < 0x80) {
         out += static_cast<char>(code_point);
@@ -143,11 +183,19 @@ std::u16string Utf8ToUtf16(std::string_view text) {
     return DecodeUtf8<std::u16string>(text);
 }
 
+std::size_t Utf8ToUtf16Replacing(std::string_view text, char16_t* out) {
+    return DecodeUtf8Replacing(text, out);
+}
+
 std::string Utf16ToUtf8(std::u16string_view text) {
     return EncodeUtf8(text.data(), text.size());
 }
 
 #if WCHAR_MAX == 0xFFFF
+std::size_t Utf8ToUtf16Replacing(std::string_view text, wchar_t* out) {
+    return DecodeUtf8Replacing(text, out);
+}
+
 std::wstring Utf8ToWide(const char* text, std::size_t length) {
     if (text == nullptr) {
         return {};

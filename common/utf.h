@@ -14,6 +14,16 @@ namespace Common {
 // follows another one: then decoding stops there.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// The form used for paths: decoding goes on after bad input, each
+// undecodable byte is consumed alone, and a run of bad input (undecodable
+// bytes and encoded surrogates together) gives a single U+FFFD. Returns the
+// number of code units; writes them to `out` when it is not null, which must
+// then have room for that many.
+std::size_t Utf8ToUtf16Replacing(std::string_view text, char16_t* out);
+#if WCHAR_MAX == 0xFFFF
+std::size_t Utf8ToUtf16Replacing(std::string_view text, wchar_t* out);
+#endif
+
 // A high surrogate takes whatever unit follows it as its partner; a lone low
 // surrogate or a high surrogate at the end gives EF BF BD.
 std::string Utf16ToUtf8(std::u16string_view text);

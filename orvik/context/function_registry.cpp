@@ -5,6 +5,7 @@
 #include "handler_frame.h"
 #include "orvik/functions/policy/policy_functions.h"
 #include "orvik/functions/process/process_functions.h"
+#include "orvik/functions/system/system_functions.h"
 
 namespace ScanEngine {
 namespace {
@@ -43,6 +44,8 @@ constexpr std::array kRegistry = {
     Row<F::on_edr_event, &Policy::OnEdrEvent>(),
     Row<F::on_significant_process_started, &Policy::OnSignificantProcessStarted>(),
     Row<F::on_significant_process_terminated, &Policy::OnSignificantProcessTerminated>(),
+    Row<F::os_execute, &System::OsExecute>(),
+    Row<F::os_getenv, &System::OsGetenv>(),
     Row<F::probability_check, &Policy::ProbabilityCheck>(),
     Row<F::reset_avc_scan_statistics, &Policy::ResetAvcScanStatistics>(),
     Row<F::send_features_telemetry, &Policy::SendFeaturesTelemetry>(),

@@ -80,7 +80,8 @@ TEST(Init, RegistersEveryImplementedFunctionOnceInCatalogueOrder) {
         "is_file_restored_from_quarantine", "is_in_blocked_hashes_list", "is_in_exploit_prevention_list",
         "is_in_thumbprint_blocklist", "is_in_trusted_hashes_list", "is_in_user_allowlist",
         "is_in_user_blocklist", "is_process_terminable", "is_process_termination_enabled", "on_edr_event",
-        "on_significant_process_started", "on_significant_process_terminated", "probability_check",
+        "on_significant_process_started", "on_significant_process_terminated", "os_execute", "os_getenv",
+        "probability_check",
         "reset_avc_scan_statistics", "send_features_telemetry", "send_json_telemetry", "send_telemetry",
         "set_avc_verdict", "set_process_monitored_status", "suppress_process", "upload_sample",
         "whitelist_process"};
