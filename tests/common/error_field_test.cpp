@@ -10,58 +10,40 @@ namespace {
 
 using Common::Error;
 
-TEST(ErrorFieldTest, FieldsAreAttachedToACopyAndReadBack) {
+TEST(ErrorFieldTest, FieldsGoOnACopyOfOneRecord) {
     const Error plain = COMMON_ERROR("cannot read");
     const Error with_code = plain.WithField("StreamIO", std::int64_t{6});
-    const Error with_both = with_code.WithField("Path", std::string("C:\\f"));
-
-    EXPECT_EQ(with_both.IntegerField("StreamIO"), std::optional<std::int64_t>(6));
-    EXPECT_EQ(with_both.TextField("Path"), std::optional<std::string>("C:\\f"));
-    // The operands are untouched: records are shared and immutable.
-    EXPECT_FALSE(plain.IntegerField("StreamIO"));
+    const Error both = with_code.WithField("Path", std::string("C:\\f"));
+    EXPECT_EQ(both.IntegerField("StreamIO"), std::optional<std::int64_t>(6));
+    EXPECT_EQ(both.TextField("Path"), std::optional<std::string>("C:\\f"));
+    EXPECT_FALSE(plain.IntegerField("StreamIO"));  // operands untouched
     EXPECT_FALSE(with_code.TextField("Path"));
-    EXPECT_EQ(with_code.IntegerField("StreamIO"), std::optional<std::int64_t>(6));
+    // Another kind, name or case is not there.
+    EXPECT_FALSE(both.TextField("StreamIO") || both.IntegerField("Path") || both.IntegerField("streamio"));
+    // The rest of the record is kept, and fields never show in the text.
+    EXPECT_EQ(both.Text(), "cannot read");
+    EXPECT_EQ(both.Code(), Error::kNoCode);
+    EXPECT_EQ(both.SourceFile(), plain.SourceFile());
+    EXPECT_EQ(both.SourceLine(), plain.SourceLine());
 
-    // The rest of the record is kept as it was.
-    EXPECT_EQ(with_both.Message(), "cannot read");
-    EXPECT_EQ(with_both.Code(), Error::kNoCode);
-    EXPECT_EQ(with_both.SourceFile(), plain.SourceFile());
-    EXPECT_EQ(with_both.SourceLine(), plain.SourceLine());
-
-    // Fields never show in the short text.
-    EXPECT_EQ(with_both.Text(), "cannot read");
-
-    // A field of the other kind, or of another name, is not there.
-    EXPECT_FALSE(with_both.TextField("StreamIO"));
-    EXPECT_FALSE(with_both.IntegerField("Path"));
-    EXPECT_FALSE(with_both.IntegerField("streamio"));
-}
-
-TEST(ErrorFieldTest, SameNameReplacesAndNegativeValuesSurvive) {
-    const Error e =
-        COMMON_ERROR("x").WithField("StreamIO", std::int64_t{3}).WithField("StreamIO", std::int64_t{-7});
-    EXPECT_EQ(e.IntegerField("StreamIO"), std::optional<std::int64_t>(-7));
-    const Error switched = e.WithField("StreamIO", std::string("text now"));
+    // The same name replaces, whatever the kind; negative values survive.
+    const Error replaced = with_code.WithField("StreamIO", std::int64_t{-7});
+    EXPECT_EQ(replaced.IntegerField("StreamIO"), std::optional<std::int64_t>(-7));
+    const Error switched = replaced.WithField("StreamIO", std::string("text now"));
     EXPECT_FALSE(switched.IntegerField("StreamIO"));
     EXPECT_EQ(switched.TextField("StreamIO"), std::optional<std::string>("text now"));
 }
 
-TEST(ErrorFieldTest, FieldsBelongToOneRecordOfTheChain) {
+TEST(ErrorFieldTest, FieldsStayOnTheirRecordOfTheChain) {
     const Error cause = COMMON_ERROR("cause").WithField("StreamIO", std::int64_t{8});
     const Error outer = COMMON_ERROR("outer").Then(cause);
     EXPECT_FALSE(outer.IntegerField("StreamIO"));
     EXPECT_EQ(outer.Next().IntegerField("StreamIO"), std::optional<std::int64_t>(8));
     EXPECT_EQ(outer.Text(), "outer; cause");
-
-    // Then copies the first chain with its fields.
-    const Error tagged_outer = COMMON_ERROR("outer").WithField("StreamIO", std::int64_t{1}).Then(cause);
-    EXPECT_EQ(tagged_outer.IntegerField("StreamIO"), std::optional<std::int64_t>(1));
-    EXPECT_EQ(tagged_outer.Next().IntegerField("StreamIO"), std::optional<std::int64_t>(8));
-
-    // Attaching to success gives success.
-    const Error none = Error().WithField("StreamIO", std::int64_t{1});
-    EXPECT_FALSE(none);
-    EXPECT_FALSE(none.IntegerField("StreamIO"));
+    const Error tagged = COMMON_ERROR("outer").WithField("StreamIO", std::int64_t{1}).Then(cause);
+    EXPECT_EQ(tagged.IntegerField("StreamIO"), std::optional<std::int64_t>(1));
+    EXPECT_EQ(tagged.Next().IntegerField("StreamIO"), std::optional<std::int64_t>(8));
+    EXPECT_FALSE(Error().WithField("StreamIO", std::int64_t{1}));  // success stays success
 }
 
 }  // namespace
