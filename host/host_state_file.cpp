@@ -103,11 +103,10 @@ std::wstring Wide(const std::string& text) { return Common::Utf8ToWide(text.c_st
 
 // A SID in its "S-1-..." text, as the binary form the process record carries.
 std::string BinarySid(const std::string& text, const std::string& where) {
-    PSID sid = nullptr;
-    if (!ConvertStringSidToSidW(Wide(text).c_str(), &sid)) Fail(where, "not a SID: " + text);
-    std::string bytes(static_cast<const char*>(sid), GetLengthSid(sid));
-    LocalFree(sid);
-    return bytes;
+    PSID raw = nullptr;
+    if (!ConvertStringSidToSidW(Wide(text).c_str(), &raw)) Fail(where, "not a SID: " + text);
+    const std::unique_ptr<void, HLOCAL (*)(HLOCAL)> sid(raw, &LocalFree);
+    return std::string(static_cast<const char*>(sid.get()), GetLengthSid(sid.get()));
 }
 
 HostProcess ProcessOf(Object& p) {
