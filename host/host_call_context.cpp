@@ -16,7 +16,9 @@ HostCallContext::HostCallContext(ObjectPool& objects) : objects_(objects) {
         self.operations.push_back("QueryInterface");
         if (out == nullptr || name == nullptr || std::strcmp(name, Abi::kProcessInfoInterfaceName) != 0) return;
         if (self.process_info == ProcessInfoMode::None) return;
-        *out = &self.objects_.Make<ProcessInfoObject>(self.process_info == ProcessInfoMode::WithToken)->abi;
+        *out = &self.objects_.Make<ProcessInfoObject>(self.process_info == ProcessInfoMode::WithToken ||
+                                                           self.process_info == ProcessInfoMode::WithBrokenToken,
+                                                       self.process_info == ProcessInfoMode::WithBrokenToken)->abi;
     };
     abi_.GetProcessUid = [](Abi::CallContext* r, std::uint64_t* uid) {
         auto& self = Self(r);

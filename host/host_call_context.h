@@ -22,7 +22,8 @@ struct Variable {
     std::string text;
 };
 
-enum class ProcessInfoMode { None, WithoutToken, WithToken };
+// WithBrokenToken hands out a token object whose handle is no token.
+enum class ProcessInfoMode { None, WithoutToken, WithToken, WithBrokenToken };
 
 class HostCallContext {
 public:

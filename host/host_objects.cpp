@@ -87,13 +87,16 @@ SecurityTokenObject::SecurityTokenObject(Common::UniqueHandle handle) : token(st
     abi.TokenHandle = [](Abi::SecurityToken* r) -> void* { return Self<SecurityTokenObject>(r)->token.Get(); };
 }
 
-ProcessInfoObject::ProcessInfoObject(bool offers) : offers_token(offers) {
+ProcessInfoObject::ProcessInfoObject(bool offers, bool broken) : offers_token(offers), broken_token(broken) {
     abi.lead = this;
     abi.Release = &ReleaseObject<ProcessInfoObject>;
     abi.QueryObject = [](Abi::ProcessInfo* r, const char* name, void** out) {
         auto* self = Self<ProcessInfoObject>(r);
         if (!self->offers_token || name == nullptr || std::string(name) != Abi::kSecurityTokenObjectName) return;
-        *out = &self->link.pool->Make<SecurityTokenObject>(DuplicateOwnTokenForImpersonation())->abi;
+        *out = &self->link.pool
+                    ->Make<SecurityTokenObject>(self->broken_token ? Common::UniqueHandle()
+                                                                   : DuplicateOwnTokenForImpersonation())
+                    ->abi;
     };
 }
 

@@ -89,10 +89,12 @@ struct SecurityTokenObject {
 };
 
 struct ProcessInfoObject {
-    explicit ProcessInfoObject(bool offers_token);
+    // A broken token holds no usable handle, so impersonating it fails.
+    explicit ProcessInfoObject(bool offers_token, bool broken_token = false);
     Abi::ProcessInfo abi{};
     PoolLink link;
     bool offers_token;
+    bool broken_token;
 };
 
 struct SignatureInfoObject {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "real_files.h"
+
 namespace RefHost {
 namespace {
 
@@ -394,26 +396,31 @@ std::int32_t HostServices::CheckExtendedSignature(Abi::SecurityToken* token, con
 std::int32_t HostServices::ReadFileContent(Abi::SecurityToken* token, const char* path, const char* unique_id,
                                            std::uint64_t max_size, Abi::ChunkTrampoline chunk, void* context) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, max_size);
-    auto it = s.files.find(Text(path));
-    if (it == s.files.end()) return kHostNotFound;
     if (chunk == nullptr) return kHostInvalidArgument;
-    // Delivered in pieces, as a real reader does, never more than asked for.
+    const auto deliver = [&](const std::uint8_t* bytes, std::uint64_t count) { chunk(bytes, count, context); };
+    auto it = s.files.find(Text(path));
+    if (it == s.files.end()) {
+        state_lock.unlock();  // the callback runs module code
+        return static_cast<std::int32_t>(ReadRealFile(Text(path), max_size, deliver));
+    }
+    // Preloaded content, delivered in pieces as a real reader does, never
+    // more than asked for.
     constexpr std::size_t kChunk = 64 * 1024;
     const std::size_t total = std::min<std::uint64_t>(it->second.size(), max_size);
     const std::string content = it->second;
-    state_lock.unlock();  // the callback runs module code
+    state_lock.unlock();
     for (std::size_t at = 0; at < total; at += kChunk)
-        chunk(reinterpret_cast<const std::uint8_t*>(content.data()) + at, std::min(kChunk, total - at), context);
+        deliver(reinterpret_cast<const std::uint8_t*>(content.data()) + at, std::min(kChunk, total - at));
     return 0;
 }
 
 std::int32_t HostServices::RemoveFile(Abi::SecurityToken* token, const char* path, Abi::HostError** error) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, static_cast<const void*>(error));
-    if (s.files.erase(Text(path)) == 0) {
-        if (error) *error = &Objects().Make<HostErrorObject>("file not found")->abi;
-        return kHostNotFound;
-    }
-    return 0;
+    if (s.files.erase(Text(path)) != 0) return 0;
+    std::string message;
+    const std::uint32_t code = DeleteRealFile(Text(path), message);
+    if (code != 0 && error) *error = &Objects().Make<HostErrorObject>(message)->abi;
+    return static_cast<std::int32_t>(code);
 }
 
 std::int32_t HostServices::DisableExploitPreventionFile(const char* file) {

@@ -77,7 +77,9 @@ struct HostState {
     // The verdict cache's clock: each verdict lookup or store counts as a scan
     // of its key and is stamped with this value, which then advances by one.
     std::uint64_t clock = 1;
-    std::map<std::string, std::string> files;  // path -> content, for content requests and removal
+    // Preloaded content for content requests and removal, by path; any other
+    // path is read or deleted on the real file system.
+    std::map<std::string, std::string> files;
     std::map<std::string, std::array<std::uint8_t, 68>> file_digests;  // path -> MD5, SHA-1, SHA-256 bytes
     std::map<std::string, std::pair<std::int32_t, std::pair<std::string, std::string>>> signatures;  // status, thumbprint, vendor
     std::map<std::string, std::pair<std::uint32_t, std::string>> extended_signatures;  // schema, text

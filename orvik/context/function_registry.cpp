@@ -3,6 +3,7 @@
 #include <array>
 
 #include "handler_frame.h"
+#include "orvik/functions/file/file_functions.h"
 #include "orvik/functions/policy/policy_functions.h"
 #include "orvik/functions/process/process_functions.h"
 #include "orvik/functions/system/system_functions.h"
@@ -21,10 +22,18 @@ constexpr std::array kRegistry = {
     Row<F::alert, &Policy::Alert>(),
     Row<F::check_corporate_whitelist, &Policy::CheckCorporateWhitelist>(),
     Row<F::check_file_reputation_service, &Policy::CheckFileReputationService>(),
+    Row<F::delete_file, &File::DeleteFileByHost>(),
+    Row<F::dir_exist, &File::DirExist>(),
     Row<F::disable_ep_file, &Policy::DisableEpFile>(),
+    Row<F::file_exist, &File::FileExist>(),
+    Row<F::get_file_attributes, &File::GetFileAttributeWord>(),
     Row<F::get_avc_scan_statistics, &Policy::GetAvcScanStatistics>(),
     Row<F::get_avc_verdict, &Policy::GetAvcVerdict>(),
     Row<F::get_current_action_on_detection, &Policy::GetCurrentActionOnDetection>(),
+    Row<F::get_file_creation_time, &File::GetFileCreationTime>(),
+    Row<F::get_file_modification_time, &File::GetFileModificationTime>(),
+    Row<F::get_file_size, &File::GetFileSize>(),
+    Row<F::get_file_info, &File::GetFileInfo>(),
     Row<F::get_process_categories, &Process::GetProcessCategories>(),
     Row<F::get_process_info, &Process::GetProcessInfo>(),
     Row<F::get_process_tree_json, &Process::GetProcessTreeJson>(),
@@ -47,6 +56,8 @@ constexpr std::array kRegistry = {
     Row<F::os_execute, &System::OsExecute>(),
     Row<F::os_getenv, &System::OsGetenv>(),
     Row<F::probability_check, &Policy::ProbabilityCheck>(),
+    Row<F::read_text_file, &File::ReadTextFile>(),
+    Row<F::read_text_file_dm, &File::ReadTextFileDm>(),
     Row<F::reset_avc_scan_statistics, &Policy::ResetAvcScanStatistics>(),
     Row<F::send_features_telemetry, &Policy::SendFeaturesTelemetry>(),
     Row<F::send_json_telemetry, &Policy::SendJsonTelemetry>(),
@@ -56,6 +67,7 @@ constexpr std::array kRegistry = {
     Row<F::suppress_process, &Policy::SuppressProcess>(),
     Row<F::upload_sample, &Policy::UploadSample>(),
     Row<F::whitelist_process, &Policy::WhitelistProcess>(),
+    Row<F::get_shell_link_target, &File::GetShellLinkTarget>(),
 };
 
 // Registration order is catalogue order; each function appears once.

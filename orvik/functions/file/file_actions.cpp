@@ -1,0 +1,39 @@
+// The attribute query shared by the file functions, and their error line.
+#include <windows.h>
+
+#include "common/error.h"
+#include "common/utf.h"
+#include "file_actions.h"
+
+namespace ScanEngine::File {
+namespace {
+
+std::uint64_t Combine(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+std::uint64_t Ticks(const FILETIME& time) { return Combine(time.dwHighDateTime, time.dwLowDateTime); }
+
+}  // namespace
+
+std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, std::uint32_t* attributes,
+                                  std::uint64_t* creation_time, std::uint64_t* last_write_time,
+                                  TimePrecision precision) {
+    if (HasEmbeddedNul(path)) return ERROR_INVALID_NAME;
+    const std::wstring wide = Common::Utf8ToWide(path.data(), path.size());
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {
+        // A failure must never read as success, even if the system left no code.
+        const DWORD code = GetLastError();
+        return code != 0 ? code : ERROR_GEN_FAILURE;
+    }
+    if (size) *size = Combine(data.nFileSizeHigh, data.nFileSizeLow);
+    if (attributes) *attributes = data.dwFileAttributes;
+    if (creation_time) *creation_time = FileTimeToUnix(Ticks(data.ftCreationTime), precision);
+    if (last_write_time) *last_write_time = FileTimeToUnix(Ticks(data.ftLastWriteTime), precision);
+    return 0;
+}
+
+void LogWindowsError(const CallContextRef& call, std::uint32_t code) {
+    if (code == 0) return;
+    call.Log(kLogError, COMMON_WINDOWS_ERROR(code).Text());
+}
+
+}  // namespace ScanEngine::File

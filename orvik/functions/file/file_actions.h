@@ -1,0 +1,39 @@
+// Pieces shared by the file query functions: the time unit a rule asks for,
+// the conversion of Windows file times, one attribute query for all of them,
+// and the log line for a failed system call.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "orvik/argparse/arg_parse.h"
+#include "orvik/context/call_context.h"
+
+namespace ScanEngine::File {
+
+enum class TimePrecision : std::uint32_t { Seconds = 0, Milliseconds = 1, Microseconds = 2 };
+
+// The unit named by the optional `time_precision` argument: 1 for seconds,
+// 1000 for milliseconds, 1000000 or 0 for microseconds; `fallback` when it
+// is absent. Any other value throws Common::Error.
+TimePrecision ParseTimePrecision(const ArgParse& args, TimePrecision fallback);
+
+// A file time (100 ns units since 1601-01-01 UTC) as a count since the Unix
+// epoch in the given unit, truncated. Times before 1970 give 0.
+std::uint64_t FileTimeToUnix(std::uint64_t file_time, TimePrecision precision);
+
+// The standard attribute data of `path` (UTF-8, handed to the system without
+// a long-path prefix). Each out-parameter may be null. Returns 0 or the
+// Windows error code.
+std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, std::uint32_t* attributes,
+                                  std::uint64_t* creation_time, std::uint64_t* last_write_time,
+                                  TimePrecision precision);
+
+// Logs "0x<code>: <system message>" at level 2 for a nonzero code.
+void LogWindowsError(const CallContextRef& call, std::uint32_t code);
+
+// A nul inside a path would make the system look at a shorter path than the
+// rule named, so such paths are refused rather than cut short.
+inline bool HasEmbeddedNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+}  // namespace ScanEngine::File

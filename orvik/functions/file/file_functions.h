@@ -1,0 +1,24 @@
+// File functions: queries by path, file content, shell links and deletion.
+#pragma once
+
+#include <cstdint>
+
+#include "orvik/context/handler_frame.h"
+
+namespace ScanEngine::File {
+
+std::int64_t FileExist(Invocation& call);
+std::int64_t DirExist(Invocation& call);
+std::int64_t GetFileSize(Invocation& call);
+std::int64_t GetFileCreationTime(Invocation& call);
+std::int64_t GetFileModificationTime(Invocation& call);
+std::int64_t GetFileAttributeWord(Invocation& call);
+std::int64_t GetFileInfo(Invocation& call);
+
+std::int64_t ReadTextFile(Invocation& call);
+std::int64_t ReadTextFileDm(Invocation& call);
+std::int64_t GetShellLinkTarget(Invocation& call);
+
+std::int64_t DeleteFileByHost(Invocation& call);
+
+}  // namespace ScanEngine::File

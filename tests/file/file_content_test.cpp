@@ -1,0 +1,151 @@
+// File content and shell link targets through the module, on real files.
+#include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "common/com_ptr.h"
+#include "common/temp_dir.h"
+#include "common/windows_error.h"
+#include "support/module_fixture.h"
+
+namespace OrvikTest {
+namespace {
+
+using Strings = std::vector<std::string>;
+using FileContent = ModuleTest;
+
+constexpr CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+std::string OpenFailureLine(const std::string& path, unsigned code) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08x", code);
+    return "2:cannot open file for reading: '" + path + "'; " + hex + ": " + Common::FormatWindowsError(code);
+}
+
+// Saves a shell link at `link` pointing to `target`, or to "My Computer" (no
+// file-system object) when `target` is empty.
+void MakeLink(const std::string& link, const std::wstring& target) {
+    ASSERT_GE(CoInitializeEx(nullptr, COINIT_MULTITHREADED), 0);
+    {
+        Common::ComPtr<IShellLinkW> shell_link;
+        Common::ComPtr<IPersistFile> file;
+        ASSERT_EQ(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
+                                   shell_link.Out()), S_OK);
+        if (target.empty()) {
+            PIDLIST_ABSOLUTE computer = nullptr;
+            ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+            ASSERT_EQ(shell_link->SetIDList(computer), S_OK);
+            CoTaskMemFree(computer);
+        } else {
+            ASSERT_GE(shell_link->SetPath(target.c_str()), 0);  // S_FALSE: the target does not exist
+        }
+        ASSERT_EQ(shell_link->QueryInterface(__uuidof(IPersistFile), file.Out()), S_OK);
+        ASSERT_EQ(file->Save(Common::Utf8ToWide(link.c_str()).c_str(), TRUE), S_OK);
+    }
+    CoUninitialize();
+}
+
+TEST_F(FileContent, ReadTextFileHandsOverTheBytesAndAlwaysWritesText) {
+    test::TempDir dir;
+    const std::string utf16("\xFF\xFE" "a\0b\0\0\0", 8);
+    dir.WriteFile("empty", "");
+    dir.WriteFile("utf16", utf16);
+    for (const auto& [name, content] : {std::pair<std::string, std::string>{"empty", ""}, {"utf16", utf16}}) {
+        auto call = NewCall();
+        call->variables[3] = {RefHost::Variable::Kind::String, 0, "stale"};
+        const CallResult r = Call("read_text_file", {Arg::Str("path", dir.Path(name)), Arg::OutStr("text", 3)}, *call);
+        EXPECT_EQ(r.result, 0) << name;
+        EXPECT_TRUE(r.log.empty());
+        EXPECT_TRUE(r.variables.at(3).text == content) << name;
+    }
+    const std::string missing = dir.Path("missing");
+    struct Failure {
+        std::string path;
+        RefHost::ProcessInfoMode mode;
+        std::string line;
+    };
+    const Failure failures[] = {
+        {missing, RefHost::ProcessInfoMode::WithToken, OpenFailureLine(missing, ERROR_FILE_NOT_FOUND)},
+        {missing + std::string(1, '\0'), RefHost::ProcessInfoMode::WithToken,
+         OpenFailureLine(missing, ERROR_INVALID_NAME)},
+        {dir.Path("utf16"), RefHost::ProcessInfoMode::WithBrokenToken,
+         "2:0x00000006: " + Common::FormatWindowsError(ERROR_INVALID_HANDLE)},
+    };
+    for (const Failure& f : failures) {
+        auto call = NewCall();
+        call->process_info = f.mode;
+        call->variables[3] = {RefHost::Variable::Kind::String, 0, "stale"};
+        const CallResult r = Call("read_text_file", {Arg::Str("path", f.path), Arg::OutStr("text", 3)}, *call);
+        EXPECT_EQ(r.result, -1);
+        EXPECT_EQ(LogLines(r.log), Strings{f.line});
+        EXPECT_EQ(r.variables.at(3).text, "");
+    }
+}
+
+TEST_F(FileContent, ReadTextFileThroughTheHostIsBoundedAndKeepsTextOnFailure) {
+    test::TempDir dir;
+    std::string big(0x100000 + 10, 'a');
+    big[0] = '\0';
+    big[0xFFFFF] = 'z';
+    dir.WriteFile("big", big);
+    CallResult r = Call("read_text_file_dm", {Arg::Str("path", dir.Path("big")), Arg::OutStr("text", 1)});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.variables.at(1).text == big.substr(0, 0x100000));
+    EXPECT_EQ(Host().Journal().Last("ReadFileContent")->args,
+              (Strings{"(ptr)", dir.Path("big"), "", "1048576"}));
+
+    r = Call("read_text_file_dm", {Arg::Str("path", dir.Path("big")), Arg::Str("unique_file_id", "id-7"),
+                                   Arg::OutStr("text", 1)});
+    EXPECT_EQ(Host().Journal().Last("ReadFileContent")->args.at(2), "id-7");
+
+    // A host status comes back as the result; the text is not touched.
+    const std::pair<std::string, std::int32_t> failures[] = {{dir.Path("missing"), 2}, {dir.Path("big"), 3}};
+    for (const auto& [path, status] : failures) {
+        if (status == 3) Host().ForceResult("ReadFileContent", 3);
+        r = Call("read_text_file_dm", {Arg::Str("path", path), Arg::OutStr("text", 1)});
+        EXPECT_EQ(r.result, status);
+        EXPECT_EQ(LogLines(r.log),
+                  Strings{"1:ReadTextFile failed, path: " + path + ", return value: " + std::to_string(status)});
+        EXPECT_TRUE(r.variables.empty());
+    }
+}
+
+TEST_F(FileContent, ShellLinkTargetsAreReadWholeAndFailuresAreSilent) {
+    test::TempDir dir;
+    dir.WriteFile("target.txt", "x");
+    const std::wstring target = Common::Utf8ToWide(dir.Path("target.txt").c_str());
+    MakeLink(dir.Path("a.lnk"), target);
+    CallResult r = Call("get_shell_link_target", {Arg::Str("path", dir.Path("a.lnk")), Arg::OutStr("text", 2)});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.log.empty());
+    EXPECT_EQ(r.variables.at(2).text, dir.Path("target.txt"));
+
+    // 259 characters: the most the buffer holds besides its terminator.
+    std::wstring long_target = L"C:\\" + std::wstring(256, L'\u00e9');
+    MakeLink(dir.Path("long.lnk"), long_target);
+    r = Call("get_shell_link_target", {Arg::Str("path", dir.Path("long.lnk")), Arg::OutStr("text", 2)});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.variables.at(2).text, Common::WideToUtf8(long_target.data(), long_target.size()));
+
+    // A target outside the file system: S_FALSE and no path.
+    MakeLink(dir.Path("computer.lnk"), L"");
+    auto call = NewCall();
+    call->variables[2] = {RefHost::Variable::Kind::String, 0, "stale"};
+    r = Call("get_shell_link_target", {Arg::Str("path", dir.Path("computer.lnk")), Arg::OutStr("text", 2)}, *call);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.variables.at(2).text, "");
+
+    for (const std::string& path : {dir.Path("target.txt"), dir.Path("missing.lnk"), dir.Path("a.lnk") + '\0'}) {
+        r = Call("get_shell_link_target", {Arg::Str("path", path), Arg::OutStr("text", 2)});
+        EXPECT_EQ(r.result, -1) << path;
+        EXPECT_TRUE(r.log.empty() && r.variables.empty()) << path;
+    }
+}
+
+}  // namespace
+}  // namespace OrvikTest

@@ -1,0 +1,185 @@
+// The file query functions through the module, on real files.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "common/temp_dir.h"
+#include "common/windows_error.h"
+#include "support/module_fixture.h"
+
+namespace OrvikTest {
+namespace {
+
+using Strings = std::vector<std::string>;
+using FileQueries = ModuleTest;
+
+constexpr std::uint64_t kEpochTicks = 116444736000000000ull;
+
+std::string WindowsErrorLine(unsigned code) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08x", code);
+    return std::string("2:") + hex + ": " + Common::FormatWindowsError(code);
+}
+
+// Sets the last-write time (the creation time follows it here).
+void SetWriteTime(const std::string& path, std::uint64_t ticks) {
+    const HANDLE file = CreateFileW(Common::Utf8ToWide(path.c_str()).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
+    CloseHandle(file);
+}
+
+TEST_F(FileQueries, ExistenceDistinguishesFilesFromDirectoriesAndIsQuietAboutMissingPaths) {
+    test::TempDir dir;
+    dir.WriteFile("f.txt", "x");
+    dir.MakeDir("d");
+    const std::pair<std::string, std::pair<int, int>> cases[] = {
+        {dir.Path("f.txt"), {1, 0}},
+        {dir.Path("d"), {0, 1}},
+        {dir.Path("missing"), {0, 0}},
+        {dir.Path("missing\\f.txt"), {0, 0}},
+        {dir.Path("f.txt\\sub"), {0, 0}},
+        {dir.Path("f.txt") + std::string(1, '\0') + "x", {0, 0}},  // never checked as "f.txt"
+        {dir.Path("bad<name"), {0, 0}},
+    };
+    for (const auto& [path, expected] : cases) {
+        const CallResult file = Call("file_exist", {Arg::Str("path", path)});
+        const CallResult directory = Call("dir_exist", {Arg::Str("path", path)});
+        EXPECT_EQ(file.result, expected.first) << path;
+        EXPECT_EQ(directory.result, expected.second) << path;
+        EXPECT_TRUE(file.log.empty() && directory.log.empty()) << path;
+    }
+    // Beyond the classic limit the check still finds the file.
+    std::string deep = "d";
+    while (dir.Path(deep).size() < 300) {
+        deep += "\\" + std::string(40, 'n');
+        dir.MakeDir(deep);
+    }
+    dir.WriteFile(deep + "\\f", "x");
+    EXPECT_EQ(Call("file_exist", {Arg::Str("path", dir.Path(deep + "\\f"))}).result, 1);
+    EXPECT_EQ(Call("dir_exist", {Arg::Str("path", dir.Path(deep))}).result, 1);
+}
+
+TEST_F(FileQueries, AFailedImpersonationIsLoggedAndGivesMinusOne) {
+    test::TempDir dir;
+    dir.WriteFile("f.txt", "hello");
+    for (const std::string function : {"file_exist", "dir_exist", "get_file_size", "get_file_creation_time",
+                                       "get_file_modification_time", "get_file_attributes", "get_file_info"}) {
+        std::vector<Arg> args = {Arg::Str("path", dir.Path("f.txt"))};
+        if (function == "get_file_attributes") args.push_back(Arg::OutInt("file_attributes", 1));
+        if (function == "get_file_info") args.push_back(Arg::OutInt("file_size", 1));
+        auto call = NewCall();
+        call->process_info = RefHost::ProcessInfoMode::WithBrokenToken;
+        const CallResult r = Call(function, args, *call);
+        EXPECT_EQ(r.result, -1) << function;
+        EXPECT_EQ(LogLines(r.log), Strings{WindowsErrorLine(ERROR_INVALID_HANDLE)}) << function;
+        EXPECT_TRUE(r.variables.empty()) << function;
+    }
+}
+
+TEST_F(FileQueries, SizesTimesAndAttributesInTheRequestedUnits) {
+    test::TempDir dir;
+    dir.WriteFile("f.txt", "hello");
+    dir.MakeDir("d");
+    const std::string file = dir.Path("f.txt");
+    // 2001-09-09 01:46:40.1234567 UTC: Unix time 1000000000.
+    SetWriteTime(file, kEpochTicks + 1'000'000'000ull * 10'000'000 + 1'234'567);
+
+    EXPECT_EQ(Call("get_file_size", {Arg::Str("path", file)}).result, 5);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExW(Common::Utf8ToWide(dir.Path("d").c_str()).c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(Call("get_file_size", {Arg::Str("path", dir.Path("d"))}).result, data.nFileSizeLow);
+
+    const std::pair<std::optional<std::int64_t>, std::int64_t> units[] = {
+        {std::nullopt, 1'000'000'000}, {1, 1'000'000'000}, {1000, 1'000'000'000'123},
+        {1000000, 1'000'000'000'123'456}, {0, 1'000'000'000'123'456}};
+    for (const char* function : {"get_file_creation_time", "get_file_modification_time"}) {
+        for (const auto& [unit, expected] : units) {
+            std::vector<Arg> args = {Arg::Str("path", file)};
+            if (unit) args.push_back(Arg::Int("time_precision", *unit));
+            const CallResult r = Call(function, args);
+            EXPECT_EQ(r.result, expected) << function << " " << unit.value_or(-2);
+            EXPECT_TRUE(r.log.empty());
+        }
+        for (const auto& [value, text] : {std::pair<std::int64_t, const char*>{60, "60"}, {-1, "18446744073709551615"}}) {
+            const CallResult r = Call(function, {Arg::Str("path", file), Arg::Int("time_precision", value)});
+            EXPECT_EQ(r.result, -1);
+            EXPECT_EQ(LogLines(r.log),
+                      Strings{MalformedLine(function, std::string("Invalid time precision argument value ") + text)});
+        }
+    }
+    // Before 1970 every unit gives 0.
+    SetWriteTime(file, kEpochTicks - 10'000'000ull * 86400 * 365);
+    for (const std::int64_t unit : {1, 1000, 0})
+        EXPECT_EQ(Call("get_file_modification_time", {Arg::Str("path", file), Arg::Int("time_precision", unit)}).result, 0);
+
+    ASSERT_TRUE(SetFileAttributesW(Common::Utf8ToWide(file.c_str()).c_str(), FILE_ATTRIBUTE_READONLY));
+    CallResult r = Call("get_file_attributes", {Arg::Str("path", file), Arg::OutInt("file_attributes", 7)});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(r.variables.at(7).integer & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY), FILE_ATTRIBUTE_READONLY);
+    r = Call("get_file_attributes", {Arg::Str("path", dir.Path("d")), Arg::OutInt("file_attributes", 7)});
+    EXPECT_TRUE(r.variables.at(7).integer & FILE_ATTRIBUTE_DIRECTORY);
+    SetFileAttributesW(Common::Utf8ToWide(file.c_str()).c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Failures: the system's code in the log, -1, the output left alone.
+    for (const char* function : {"get_file_size", "get_file_creation_time", "get_file_modification_time",
+                                 "get_file_attributes"}) {
+        for (const auto& [path, code] : {std::pair<std::string, unsigned>{dir.Path("missing"), ERROR_FILE_NOT_FOUND},
+                                         {dir.Path("no\\f"), ERROR_PATH_NOT_FOUND},
+                                         {file + std::string(1, '\0'), ERROR_INVALID_NAME}}) {
+            std::vector<Arg> args = {Arg::Str("path", path)};
+            if (std::string(function) == "get_file_attributes") args.push_back(Arg::OutInt("file_attributes", 7));
+            r = Call(function, args);
+            EXPECT_EQ(r.result, -1) << function;
+            EXPECT_EQ(LogLines(r.log), Strings{WindowsErrorLine(code)}) << function;
+            EXPECT_TRUE(r.variables.empty());
+        }
+    }
+}
+
+TEST_F(FileQueries, FileInfoFillsTheNamedOutputsAndReturnsTheWindowsCode) {
+    test::TempDir dir;
+    dir.WriteFile("f.txt", "hello");
+    const std::string file = dir.Path("f.txt");
+    SetWriteTime(file, kEpochTicks + 1'500'000'000ull * 10'000'000 + 5'000'000);
+    const std::vector<Arg> outputs = {Arg::OutInt("file_size", 1), Arg::OutInt("file_create_time", 2),
+                                      Arg::OutInt("file_modify_time", 3), Arg::OutInt("file_attributes", 4)};
+    const auto with = [&](const std::string& path, std::vector<Arg> args) {
+        args.insert(args.begin(), Arg::Str("path", path));
+        return args;
+    };
+    auto args = with(file, outputs);
+    args.push_back(Arg::Int("time_precision", 1000));
+    CallResult r = Call("get_file_info", args);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.log.empty());
+    EXPECT_EQ(r.variables.at(1).integer, 5u);
+    EXPECT_EQ(r.variables.at(2).integer, 1'500'000'000'500u);
+    EXPECT_EQ(r.variables.at(3).integer, 1'500'000'000'500u);
+    EXPECT_EQ(r.variables.at(4).integer, FILE_ATTRIBUTE_ARCHIVE);
+
+    r = Call("get_file_info", with(file, {}));
+    EXPECT_TRUE(r.result == 0 && r.variables.empty() && r.log.empty());
+    r = Call("get_file_info", with(file, {Arg::OutInt("file_modify_time", 3)}));
+    EXPECT_TRUE(r.variables.size() == 1 && r.variables.at(3).integer == 1'500'000'000u);
+
+    // A failure zeroes exactly the named outputs and returns the code itself.
+    for (const auto& [path, code] : {std::pair<std::string, unsigned>{dir.Path("missing"), 2},
+                                     {dir.Path("no\\f"), 3}}) {
+        auto call = NewCall();
+        for (std::uint32_t ref = 1; ref <= 4; ++ref) call->variables[ref] = {RefHost::Variable::Kind::Integer, 99, ""};
+        r = Call("get_file_info", with(path, {outputs[0], outputs[2], outputs[3]}), *call);
+        EXPECT_EQ(r.result, code);
+        EXPECT_EQ(LogLines(r.log), Strings{WindowsErrorLine(code)});
+        EXPECT_EQ(r.variables.at(1).integer + r.variables.at(3).integer + r.variables.at(4).integer, 0u);
+        EXPECT_EQ(r.variables.at(2).integer, 99u);
+    }
+}
+
+}  // namespace
+}  // namespace OrvikTest
