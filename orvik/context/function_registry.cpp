@@ -21,10 +21,14 @@ using F = FunctionId;
 constexpr std::array kRegistry = {
     Row<F::alert, &Policy::Alert>(),
     Row<F::check_corporate_whitelist, &Policy::CheckCorporateWhitelist>(),
+    Row<F::check_extended_signature, &File::CheckExtendedSignature, 18>(),
     Row<F::check_file_reputation_service, &Policy::CheckFileReputationService>(),
     Row<F::delete_file, &File::DeleteFileByHost>(),
     Row<F::dir_exist, &File::DirExist>(),
     Row<F::disable_ep_file, &Policy::DisableEpFile>(),
+    Row<F::entropy, &File::Entropy>(),
+    Row<F::eval_hashes, &File::EvalHashes>(),
+    Row<F::eval_tlsh_hash, &File::EvalTlshHash>(),
     Row<F::file_exist, &File::FileExist>(),
     Row<F::get_file_attributes, &File::GetFileAttributeWord>(),
     Row<F::get_avc_scan_statistics, &Policy::GetAvcScanStatistics>(),
@@ -40,6 +44,7 @@ constexpr std::array kRegistry = {
     Row<F::get_unix_group_info, &Policy::GetUnixGroupInfo>(),
     Row<F::get_unix_user_info, &Policy::GetUnixUserInfo>(),
     Row<F::is_engine_enabled, &Policy::IsEngineEnabled>(),
+    Row<F::is_executable_system_critical, &File::IsExecutableSystemCritical>(),
     Row<F::is_exploit_prevention_technique_enabled, &Policy::IsExploitPreventionTechniqueEnabled>(),
     Row<F::is_file_restored_from_quarantine, &Policy::IsFileRestoredFromQuarantine>(),
     Row<F::is_in_blocked_hashes_list, &Policy::IsInBlockedHashesList>(),
@@ -67,6 +72,8 @@ constexpr std::array kRegistry = {
     Row<F::suppress_process, &Policy::SuppressProcess>(),
     Row<F::upload_sample, &Policy::UploadSample>(),
     Row<F::whitelist_process, &Policy::WhitelistProcess>(),
+    Row<F::check_signature, &File::CheckSignature, 18>(),
+    Row<F::get_original_filename, &File::GetOriginalFilename>(),
     Row<F::get_shell_link_target, &File::GetShellLinkTarget>(),
 };
 

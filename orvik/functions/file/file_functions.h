@@ -1,4 +1,5 @@
-// File functions: queries by path, file content, shell links and deletion.
+// File functions: queries by path, file content, shell links, deletion,
+// fingerprints, signatures and version information.
 #pragma once
 
 #include <cstdint>
@@ -20,5 +21,14 @@ std::int64_t ReadTextFileDm(Invocation& call);
 std::int64_t GetShellLinkTarget(Invocation& call);
 
 std::int64_t DeleteFileByHost(Invocation& call);
+
+std::int64_t EvalHashes(Invocation& call);
+std::int64_t EvalTlshHash(Invocation& call);
+std::int64_t Entropy(Invocation& call);
+
+std::int64_t CheckSignature(Invocation& call);
+std::int64_t CheckExtendedSignature(Invocation& call);
+std::int64_t IsExecutableSystemCritical(Invocation& call);
+std::int64_t GetOriginalFilename(Invocation& call);
 
 }  // namespace ScanEngine::File
