@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "file_digests.h"
 #include "real_files.h"
 
 namespace RefHost {
@@ -119,15 +120,24 @@ std::int32_t HostServices::EvalHashes(Abi::SecurityToken* token, const char* pat
                                       Abi::HashOptions* options) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, mask, static_cast<const void*>(digests),
                size, static_cast<const void*>(options));
-    auto it = s.file_digests.find(Text(path));
-    if (it == s.file_digests.end()) return kHostNotFound;
+    // Preloaded digests win; then preloaded content stands for the file, as
+    // for content requests; any other path is hashed on the real file system.
+    FileDigests all{};
+    if (auto known = s.file_digests.find(Text(path)); known != s.file_digests.end()) {
+        all = known->second;
+    } else if (auto content = s.files.find(Text(path)); content != s.files.end()) {
+        if (const std::uint32_t status = DigestBytes(content->second, all)) return static_cast<std::int32_t>(status);
+    } else {
+        state_lock.unlock();  // a large file must not hold up other calls
+        if (const std::uint32_t status = DigestRealFile(Text(path), all)) return static_cast<std::int32_t>(status);
+    }
     // Requested digests are packed in the order MD5, SHA-1, SHA-256.
     static constexpr std::size_t kOffset[] = {0, 16, 36}, kLength[] = {16, 20, 32};
     std::size_t at = 0;
     for (int i = 0; i < 3; ++i) {
         if (!(mask & (1u << i))) continue;
         if (digests == nullptr || at + kLength[i] > size) return kHostBufferTooSmall;
-        std::memcpy(digests + at, it->second.data() + kOffset[i], kLength[i]);
+        std::memcpy(digests + at, all.data() + kOffset[i], kLength[i]);
         at += kLength[i];
     }
     return 0;

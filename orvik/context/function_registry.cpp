@@ -11,9 +11,9 @@
 namespace ScanEngine {
 namespace {
 
-template <FunctionId Id, HandlerBody Body, std::int64_t FailureResult = -1>
+template <FunctionId Id, HandlerBody Body, std::int64_t FailureResult = -1, HandlerGate Gate = nullptr>
 constexpr RegistryRow Row() {
-    return {Id, &Handler<Id, Body, FailureResult>};
+    return {Id, &Handler<Id, Body, FailureResult, Gate>};
 }
 
 using F = FunctionId;
@@ -63,6 +63,8 @@ constexpr std::array kRegistry = {
     Row<F::probability_check, &Policy::ProbabilityCheck>(),
     Row<F::read_text_file, &File::ReadTextFile>(),
     Row<F::read_text_file_dm, &File::ReadTextFileDm>(),
+    Row<F::reg_parse_int, &System::RegistryParseInt>(),
+    Row<F::reg_parse_string, &System::RegistryParseString>(),
     Row<F::reset_avc_scan_statistics, &Policy::ResetAvcScanStatistics>(),
     Row<F::send_features_telemetry, &Policy::SendFeaturesTelemetry>(),
     Row<F::send_json_telemetry, &Policy::SendJsonTelemetry>(),
@@ -70,11 +72,32 @@ constexpr std::array kRegistry = {
     Row<F::set_avc_verdict, &Policy::SetAvcVerdict>(),
     Row<F::set_process_monitored_status, &Policy::SetProcessMonitoredStatus>(),
     Row<F::suppress_process, &Policy::SuppressProcess>(),
+    Row<F::terminate_process, &Process::TerminateProcessByHost>(),
     Row<F::upload_sample, &Policy::UploadSample>(),
     Row<F::whitelist_process, &Policy::WhitelistProcess>(),
+    Row<F::check_is_uwp, &Process::CheckIsUwp>(),
     Row<F::check_signature, &File::CheckSignature, 18>(),
+    Row<F::reg_delete_key, &System::RegistryDeleteKey>(),
+    Row<F::reg_delete_value, &System::RegistryDeleteValue>(),
+    Row<F::get_acc_attr_by_pid, &Process::GetAccAttrByPid>(),
+    Row<F::get_acc_attr_by_sid, &Process::GetAccAttrBySid>(),
+    Row<F::get_consumer_payload, &System::GetConsumerPayload>(),
+    Row<F::get_loaded_modules, &Process::GetLoadedModules>(),
     Row<F::get_original_filename, &File::GetOriginalFilename>(),
+    Row<F::get_proc_priv_attr, &Process::GetProcPrivAttr>(),
+    Row<F::get_proc_snapshot, &Process::GetProcSnapshot>(),
     Row<F::get_shell_link_target, &File::GetShellLinkTarget>(),
+    Row<F::get_volume_serial, &System::GetVolumeSerial>(),
+    Row<F::get_volume_type, &System::GetVolumeType>(),
+    Row<F::get_volumes_map, &System::GetVolumesMap>(),
+    Row<F::have_window, &Process::HaveWindow>(),
+    Row<F::hollow_detect_terminate, &Process::HollowDetectTerminate>(),
+    Row<F::inject_detect_terminate, &Process::InjectDetectTerminate>(),
+    Row<F::memory_scan_itdt, &Process::MemoryScanItdt>(),
+    Row<F::memory_scan_ml_get_statistic, &Process::MemoryScanMlGetStatistic>(),
+    Row<F::reg_key_exists, &System::RegistryKeyExists>(),
+    Row<F::reg_read_string, &System::RegistryReadString>(),
+    Row<F::set_process_logging, &Process::SetProcessLogging, -1, &Process::SetProcessLoggingGate>(),
 };
 
 // Registration order is catalogue order; each function appears once.
@@ -85,6 +108,7 @@ constexpr bool InCatalogueOrder() {
     return true;
 }
 static_assert(InCatalogueOrder(), "registry rows must follow catalogue order without repeats");
+static_assert(kRegistry.size() == kFunctionCount, "every catalogued function is registered");
 
 }  // namespace
 

@@ -6,9 +6,12 @@
 
 namespace ScanEngine {
 
-std::int64_t RunHandler(FunctionId id, HandlerBody body, std::int64_t failure_result, std::uint32_t argc,
-                        const Abi::ArgumentValue* argv, const Abi::CallSite* site, Abi::CallContext* call,
-                        void* library) noexcept {
+std::int64_t RunHandler(FunctionId id, HandlerBody body, std::int64_t failure_result, HandlerGate gate,
+                        std::uint32_t argc, const Abi::ArgumentValue* argv, const Abi::CallSite* site,
+                        Abi::CallContext* call, void* library) noexcept {
+    if (gate != nullptr) {
+        if (const std::optional<std::int64_t> result = gate()) return *result;
+    }
     // Without a call context there is nowhere to report to.
     if (call == nullptr) return failure_result;
     try {

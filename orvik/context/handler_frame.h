@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "call_context.h"
 #include "function_catalogue.h"
@@ -25,16 +26,21 @@ struct Invocation {
 
 using HandlerBody = std::int64_t (*)(Invocation& invocation);
 
-// Runs `body` for one call; never throws.
-std::int64_t RunHandler(FunctionId id, HandlerBody body, std::int64_t failure_result, std::uint32_t argc,
-                        const Abi::ArgumentValue* argv, const Abi::CallSite* site, Abi::CallContext* call,
-                        void* library) noexcept;
+// A check that runs before the arguments are parsed, for functions that
+// refuse whole systems whatever the call: it returns the call's result, or
+// nothing to go on. It must not throw.
+using HandlerGate = std::optional<std::int64_t> (*)() noexcept;
+
+// Runs `body` for one call (after `gate`, when there is one); never throws.
+std::int64_t RunHandler(FunctionId id, HandlerBody body, std::int64_t failure_result, HandlerGate gate,
+                        std::uint32_t argc, const Abi::ArgumentValue* argv, const Abi::CallSite* site,
+                        Abi::CallContext* call, void* library) noexcept;
 
 // The function pointer handed to the host for one registry row.
-template <FunctionId Id, HandlerBody Body, std::int64_t FailureResult = -1>
+template <FunctionId Id, HandlerBody Body, std::int64_t FailureResult = -1, HandlerGate Gate = nullptr>
 std::int64_t Handler(std::uint32_t argc, const Abi::ArgumentValue* argv, const Abi::CallSite* site,
                      Abi::CallContext* call, void* library) noexcept {
-    return RunHandler(Id, Body, FailureResult, argc, argv, site, call, library);
+    return RunHandler(Id, Body, FailureResult, Gate, argc, argv, site, call, library);
 }
 
 }  // namespace ScanEngine

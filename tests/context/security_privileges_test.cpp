@@ -124,10 +124,15 @@ TEST(HandlerFrame, NoExceptionLeavesAHandler) {
     call.function_name = "is_engine_enabled";
     Abi::ArgumentValue value{21, Abi::kValueInteger, 0, "engine_id"};
 
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, -1, 1, &value, nullptr, call.Record(), library.get()), 42);
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &ThrowsBadAlloc, -1, 1, &value, nullptr, call.Record(), library.get()), -1);
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &ThrowsSomethingElse, 18, 1, &value, nullptr, call.Record(), library.get()), 18);
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, 18, 0, nullptr, nullptr, call.Record(), library.get()), 18);
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, -1, nullptr, 1, &value, nullptr, call.Record(), library.get()), 42);
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &ThrowsBadAlloc, -1, nullptr, 1, &value, nullptr, call.Record(), library.get()), -1);
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &ThrowsSomethingElse, 18, nullptr, 1, &value, nullptr, call.Record(), library.get()), 18);
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, 18, nullptr, 0, nullptr, nullptr, call.Record(), library.get()), 18);
+    // A gate answers before the arguments are looked at, and otherwise lets the call through.
+    const HandlerGate refuses = []() noexcept -> std::optional<std::int64_t> { return 50; };
+    const HandlerGate passes = []() noexcept -> std::optional<std::int64_t> { return std::nullopt; };
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, -1, refuses, 0, nullptr, nullptr, call.Record(), library.get()), 50);
+    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, -1, passes, 1, &value, nullptr, call.Record(), library.get()), 42);
     EXPECT_THAT(call.log, ::testing::SizeIs(3));
     EXPECT_EQ(call.log[0].text, "Malformed functional call 'is_engine_enabled': std::bad_alloc");
     EXPECT_EQ(call.log[1].text, "Malformed functional call 'is_engine_enabled': unexpected exception");

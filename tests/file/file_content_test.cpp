@@ -104,13 +104,15 @@ TEST_F(FileContent, ReadTextFileThroughTheHostIsBoundedAndKeepsTextOnFailure) {
     EXPECT_EQ(Host().Journal().Last("ReadFileContent")->args.at(2), "id-7");
 
     // A host status comes back as the result; the text is not touched.
-    const std::pair<std::string, std::int32_t> failures[] = {{dir.Path("missing"), 2}, {dir.Path("big"), 3}};
+    // A nul would have the host read "big": refused as an invalid name.
+    const std::pair<std::string, std::int32_t> failures[] = {
+        {dir.Path("missing"), 2}, {dir.Path("big") + '\0', 123}, {dir.Path("big"), 3}};
     for (const auto& [path, status] : failures) {
         if (status == 3) Host().ForceResult("ReadFileContent", 3);
         r = Call("read_text_file_dm", {Arg::Str("path", path), Arg::OutStr("text", 1)});
         EXPECT_EQ(r.result, status);
-        EXPECT_EQ(LogLines(r.log),
-                  Strings{"1:ReadTextFile failed, path: " + path + ", return value: " + std::to_string(status)});
+        EXPECT_EQ(LogLines(r.log), Strings{"1:ReadTextFile failed, path: " + std::string(path.c_str()) +
+                                           ", return value: " + std::to_string(status)});
         EXPECT_TRUE(r.variables.empty());
     }
 }

@@ -1,9 +1,20 @@
-// PLACEHOLDER
-#include "common/error.h"
+// Entropy of a text a rule hands over: computed here, nothing asked of the
+// host or the system.
+#include "entropy_calculation.h"
 #include "file_functions.h"
+#include "orvik/context/argument_names.h"
 
 namespace ScanEngine::File {
 
-std::int64_t Entropy(Invocation&) { throw COMMON_ERROR("PLACEHOLDER Entropy"); }
+std::int64_t Entropy(Invocation& call) {
+    std::uint64_t size = 0;
+    const char* data = call.args.GetStringData(arg::text, size);
+    const auto length = call.args.IsGiven(arg::length) ? call.args.GetIntegerAddress(arg::length) : nullptr;
+    // The text is required, so the parser has seen it; a host that still
+    // hands over no bytes gets the answer for the empty text.
+    const TextEntropy measured = MeasureEntropy(data != nullptr ? std::string_view(data, size) : std::string_view());
+    if (length) length->Assign(measured.length);
+    return measured.entropy;
+}
 
 }  // namespace ScanEngine::File

@@ -1,9 +1,13 @@
 // The attribute query shared by the file functions, and their error line.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/error.h"
 #include "common/utf.h"
 #include "file_actions.h"
+#include "host_file_read.h"
+#include "orvik/context/security_token.h"
 
 namespace ScanEngine::File {
 namespace {
@@ -29,6 +33,21 @@ std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, 
     if (creation_time) *creation_time = FileTimeToUnix(Ticks(data.ftCreationTime), precision);
     if (last_write_time) *last_write_time = FileTimeToUnix(Ticks(data.ftLastWriteTime), precision);
     return 0;
+}
+
+std::int32_t ReadContentThroughHost(Invocation& call, const std::string& path, const std::string& unique_id,
+                                    std::uint64_t limit, const ChunkCallback& chunk) {
+    if (HasEmbeddedNul(path)) return ERROR_INVALID_NAME;
+    std::uint64_t delivered = 0;
+    return call.library.ReadFileContent(
+        GetSecurityToken(call.call.Raw()), path, unique_id, limit,
+        [&](const std::uint8_t* bytes, std::uint64_t count) {
+            // The host is trusted for its pointer, not for keeping to the limit.
+            if (bytes == nullptr || count == 0 || delivered >= limit) return;
+            const std::uint64_t take = std::min(count, limit - delivered);
+            delivered += take;
+            chunk(bytes, take);
+        });
 }
 
 void LogWindowsError(const CallContextRef& call, std::uint32_t code) {

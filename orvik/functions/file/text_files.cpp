@@ -1,12 +1,12 @@
 // File content handed to a rule as it is: read here under the caller's
 // identity, or read by the host (bounded) and streamed back in chunks.
-#include <algorithm>
 #include <cinttypes>
 
 #include "common/format_string.h"
 #include "common/os_path_winapi.h"
 #include "file_actions.h"
 #include "file_functions.h"
+#include "host_file_read.h"
 #include "orvik/context/argument_names.h"
 #include "run_as_caller.h"
 
@@ -39,13 +39,9 @@ std::int64_t ReadTextFileDm(Invocation& call) {
     const std::string unique_id = call.args.GetString(arg::unique_file_id);
     const auto text = call.args.GetStringAddress(arg::text);
     std::string content;
-    const std::int32_t status = call.library.ReadFileContent(
-        GetSecurityToken(call.call.Raw()), path, unique_id, kHostReadLimit,
-        [&content](const std::uint8_t* bytes, std::uint64_t count) {
-            // The host is trusted for its pointer, not for its arithmetic.
-            if (bytes == nullptr || count == 0) return;
-            const std::uint64_t room = kHostReadLimit - std::min<std::uint64_t>(content.size(), kHostReadLimit);
-            content.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(std::min(count, room)));
+    const std::int32_t status = ReadContentThroughHost(
+        call, path, unique_id, kHostReadLimit, [&content](const std::uint8_t* bytes, std::uint64_t count) {
+            content.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(count));
         });
     if (status != 0) {
         call.call.Log(kLogWarning, Common::FormatString("ReadTextFile failed, path: %s, return value: %" PRIu32,

@@ -1,0 +1,85 @@
+// Throughput of the text entropy computation: plain ASCII prose, and UTF-8
+// that mixes every sequence length, many scripts and some bad bytes.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "orvik/functions/file/entropy_calculation.h"
+
+namespace {
+
+void AppendUtf8(std::string& text, char32_t c) {
+    if (c < 0x80) {
+        text += static_cast<char>(c);
+    } else if (c < 0x800) {
+        text += static_cast<char>(0xC0 | (c >> 6));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        text += static_cast<char>(0xF0 | (c >> 18));
+        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Words of lower-case letters with the odd capital, digit and punctuation,
+// as in a command line or a script.
+std::string AsciiText(std::size_t size) {
+    std::mt19937 generator(1);
+    std::uniform_int_distribution<int> letter('a', 'z'), word_length(1, 10), other(0, 15);
+    const char punctuation[] = " .,;:-_/\\\"'()=\n\t";
+    std::string text;
+    text.reserve(size + 16);
+    while (text.size() < size) {
+        for (int n = word_length(generator); n > 0; --n) text += static_cast<char>(letter(generator));
+        text += punctuation[other(generator)];
+        if (other(generator) == 0) text += static_cast<char>('A' + other(generator));
+        if (other(generator) == 1) text += static_cast<char>('0' + other(generator) % 10);
+    }
+    text.resize(size);
+    return text;
+}
+
+// About half ASCII by code point, the rest Latin, Cyrillic, Greek, Arabic,
+// CJK, Hangul, emoji and bad bytes.
+std::string MixedText(std::size_t size) {
+    std::mt19937 generator(2);
+    std::uniform_int_distribution<int> kind(0, 99);
+    const auto in = [&](char32_t first, char32_t last) {
+        return std::uniform_int_distribution<std::uint32_t>(first, last)(generator);
+    };
+    std::string text;
+    text.reserve(size + 16);
+    while (text.size() < size) {
+        const int k = kind(generator);
+        if (k < 50) AppendUtf8(text, in(0x20, 0x7E));
+        else if (k < 60) AppendUtf8(text, in(0xA0, 0x17F));
+        else if (k < 68) AppendUtf8(text, in(0x400, 0x4FF));
+        else if (k < 72) AppendUtf8(text, in(0x391, 0x3C9));
+        else if (k < 76) AppendUtf8(text, in(0x600, 0x6FF));
+        else if (k < 88) AppendUtf8(text, in(0x4E00, 0x9FFF));
+        else if (k < 93) AppendUtf8(text, in(0xAC00, 0xD7A3));
+        else if (k < 98) AppendUtf8(text, in(0x1F300, 0x1F6FF));
+        else text += static_cast<char>(in(0x80, 0xFF));  // lone continuation or cut-off lead
+    }
+    text.resize(size);
+    return text;
+}
+
+template <std::string (*Make)(std::size_t)>
+void Entropy(benchmark::State& state) {
+    const std::string text = Make(static_cast<std::size_t>(state.range(0)));
+    for (auto _ : state) benchmark::DoNotOptimize(ScanEngine::File::MeasureEntropy(text));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
+}
+
+BENCHMARK(Entropy<AsciiText>)->Name("Entropy/ascii")->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(Entropy<MixedText>)->Name("Entropy/mixed_utf8")->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,191 @@
+// Process control and attributes through the module, on the test's own
+// process and subject processes it starts.
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/utf.h"
+#include "common/windows_error.h"
+#include "host/host_objects.h"
+#include "orvik/functions/process/growing_list.h"
+#include "support/module_fixture.h"
+#include "support/subject_process.h"
+
+namespace OrvikTest {
+namespace {
+
+using Strings = std::vector<std::string>;
+using ProcessControl = ModuleTest;
+using ProcessLogging = ModuleTest;
+namespace Abi = ScanEngine::Abi;
+
+template <typename Fn>
+Fn Export(const wchar_t* module, const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(module), name)));
+}
+
+TEST_F(ProcessControl, TerminationGoesThroughTheHostWhoseErrorObjectIsReleased) {
+    CallResult r = Call("terminate_process", {Arg::Int("pid", 0x100001092)});  // low 32 bits: 4242
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(LogLines(r.log), Strings{"0:Successfully terminated process '4242'"});
+    EXPECT_EQ(Host().State().terminated.count(4242), 1u);
+    r = Call("terminate_process", {Arg::Int("pid", 4)});
+    EXPECT_EQ(r.result, 5);
+    EXPECT_EQ(LogLines(r.log), Strings{"2:Failed to terminate process '4' : 'process cannot be terminated' - Result: 5"});
+    // A refusal without an error object is reported, never read.
+    Host().ForceResult("TerminateProcessById", 31);
+    r = Call("terminate_process", {Arg::Int("pid", 77)});
+    EXPECT_EQ(r.result, 31);
+    EXPECT_EQ(LogLines(r.log), Strings{"2:Failed to terminate process '77' : 'unknown error' - Result: 31"});
+    // An error object that comes with success is released too (checked at teardown).
+    static RefHost::ObjectPool* pool;
+    pool = &Host().Objects();
+    engine_.ServiceInterface()->TerminateProcessById = [](Abi::ServiceInterface*, std::uint32_t, Abi::HostError** e) {
+        *e = &pool->Make<RefHost::HostErrorObject>("stray")->abi;
+        return 0;
+    };
+    EXPECT_EQ(Call("terminate_process", {Arg::Int("pid", 78)}).result, 0);
+}
+
+// Also runs in prefixes of builds 7601, 17763 and 22000 (tests/CMakeLists.txt).
+TEST_F(ProcessLogging, OldSystemsGet50AndNewerOnesTheMaskedFlagsBeforeTheSetting) {
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    ASSERT_EQ(Export<LONG(WINAPI*)(OSVERSIONINFOW*)>(L"ntdll", "RtlGetVersion")(&version), 0);
+    wchar_t requested[32] = {};
+    if (GetEnvironmentVariableW(L"ORVIK_WINE_BUILD", requested, 32) > 0) {
+        ASSERT_EQ(std::to_wstring(version.dwBuildNumber), requested) << "wrong prefix";
+    }
+    const DWORD self = GetCurrentProcessId();
+    if (version.dwMajorVersion < 10 || version.dwBuildNumber < 17763) {
+        // Before the arguments are even looked at.
+        for (const auto& args : {std::vector<Arg>{Arg::Int("pid", self), Arg::Int("flags", 1), Arg::OutInt("enabled", 1)},
+                                 std::vector<Arg>{}}) {
+            const CallResult r = Call("set_process_logging", args);
+            EXPECT_EQ(r.result, 50);
+            EXPECT_TRUE(r.log.empty() && r.variables.empty());
+        }
+        return;
+    }
+    EXPECT_EQ(Call("set_process_logging", {Arg::Int("flags", 1)}).result, -1);
+
+    // The masked flags are written first; the result is the system's own answer.
+    const std::uint64_t mask = version.dwBuildNumber >= 22000 ? 0x7F : 0xF;
+    const HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, self);
+    ULONG masked = 0xFF & mask;
+    const LONG status = Export<LONG(NTAPI*)(HANDLE, ULONG, void*, ULONG)>(L"ntdll", "NtSetInformationProcess")(
+        process, 96, &masked, sizeof masked);
+    CloseHandle(process);
+    CallResult r = Call("set_process_logging", {Arg::Int("pid", self), Arg::Int("flags", 0xFF), Arg::OutInt("enabled", 1)});
+    EXPECT_EQ(r.result, status);
+    EXPECT_EQ(r.variables.at(1).integer, mask);
+    if (Export<void*>(L"ntdll", "wine_get_version") != nullptr) {
+        EXPECT_EQ(status, static_cast<LONG>(0xC0000002));  // not implemented: the failure path runs
+        EXPECT_EQ(LogLines(r.log), Strings{"2:Enable logging for PID " + std::to_string(self) +
+                                           " failed with error code -1073741822(0xc0000002)\n"});
+    }
+    r = Call("set_process_logging", {Arg::Int("pid", 0), Arg::Int("flags", -1), Arg::OutInt("enabled", 1)});
+    EXPECT_EQ(r.result, ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(r.variables.at(1).integer, mask);
+    EXPECT_EQ(LogLines(r.log), Strings{"2:OpenProcess for PID 0 failed with error code 87\n"});
+}
+
+TEST_F(ProcessControl, UwpCheckWithoutTheSystemCallOpensNothing) {
+    // Process 0 cannot be opened: only an attempt to open it would show.
+    const CallResult r = Call("check_is_uwp", {Arg::Int("pid", 0)});
+    if (Export<void*>(L"kernel32", "GetApplicationUserModelId") == nullptr) {
+        EXPECT_EQ(r.result, 0);
+        EXPECT_TRUE(r.log.empty());
+    } else {
+        EXPECT_EQ(r.result, -1);
+        EXPECT_EQ(LogLines(r.log), Strings{"1:UWP check: cannot open process handle for pid=0: " +
+                                           Common::FormatWindowsError(87)});
+    }
+    EXPECT_EQ(Call("check_is_uwp", {Arg::Int("pid", GetCurrentProcessId())}).result, 0);
+}
+
+TEST_F(ProcessControl, OnlyVisibleTopLevelWindowsCount) {
+    SubjectProcess visible({"window-visible"}), hidden({"window-hidden"}), windowless({"worker"});
+    // The hidden subject owns top-level windows (its own and the input method's).
+    std::pair<DWORD, int> owned{hidden.Pid(), 0};
+    EnumWindows([](HWND window, LPARAM context) -> BOOL {
+        auto& [pid, count] = *reinterpret_cast<std::pair<DWORD, int>*>(context);
+        DWORD owner = 0;
+        if (GetWindowThreadProcessId(window, &owner) && owner == pid) ++count;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&owned));
+    EXPECT_GE(owned.second, 2);
+
+    for (const auto mode : {RefHost::ProcessInfoMode::WithToken, RefHost::ProcessInfoMode::None}) {
+        for (const auto& [pid, expected] : std::vector<std::pair<DWORD, int>>{
+                 {visible.Pid(), 1}, {hidden.Pid(), 0}, {windowless.Pid(), 0}}) {
+            auto call = NewCall();
+            call->process_info = mode;
+            const CallResult r = Call("have_window", {Arg::Int("pid", pid)}, *call);
+            EXPECT_EQ(r.result, expected) << pid;
+            EXPECT_TRUE(r.log.empty());
+        }
+    }
+    HANDLE token = nullptr;
+    EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) << "still impersonating";
+
+    auto call = NewCall();
+    call->process_info = RefHost::ProcessInfoMode::WithBrokenToken;
+    const CallResult r = Call("have_window", {Arg::Int("pid", visible.Pid())}, *call);
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(LogLines(r.log), Strings{"2:0x00000006: " + Common::FormatWindowsError(ERROR_INVALID_HANDLE)});
+}
+
+TEST_F(ProcessControl, LoadedModulesAreListedAsTheSystemListsThem) {
+    SubjectProcess subject({"load=dbghelp.dll"});
+    HMODULE modules[1024];
+    DWORD needed = 0;
+    ASSERT_TRUE(K32EnumProcessModules(subject.Handle(), modules, sizeof modules, &needed));
+    std::string expected;
+    for (DWORD i = 0; i < needed / sizeof(HMODULE); ++i) {
+        wchar_t name[MAX_PATH];
+        const DWORD length = K32GetModuleFileNameExW(subject.Handle(), modules[i], name, MAX_PATH);
+        ASSERT_GT(length, 0u);
+        expected += Common::WideToUtf8(name, length) + "::";
+    }
+    CallResult r = Call("get_loaded_modules", {Arg::Int("pid", subject.Pid()), Arg::OutStr("modules", 1)});
+    EXPECT_EQ(r.result, static_cast<std::int64_t>(needed / sizeof(HMODULE)));
+    EXPECT_EQ(r.variables.at(1).text, expected);
+    EXPECT_NE(expected.find("dbghelp.dll::"), std::string::npos);
+    // A process that cannot be opened: 0, nothing written.
+    r = Call("get_loaded_modules", {Arg::Int("pid", 0), Arg::OutStr("modules", 1)});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.variables.empty() && r.log.empty());
+}
+
+// Loading over 1024 modules takes minutes under Wine, so the list's growth is
+// checked against a stand-in for the system that fills 1, 2, 3, ...
+TEST(GrowingList, LongerListsAreEnumeratedAgainAndNeverOverrun) {
+    std::vector<std::size_t> offered;
+    std::size_t present = 1500, extra = 0;
+    const auto system = [&](std::uintptr_t* entries, std::size_t capacity, std::size_t& available) {
+        offered.push_back(capacity);
+        for (std::size_t i = 0; i < std::min(capacity, present); ++i) entries[i] = i + 1;
+        available = extra ? capacity + extra : present;  // with `extra`, always outgrown
+        return true;
+    };
+    using ScanEngine::Process::EnumerateGrowing;
+    std::optional<std::vector<std::uintptr_t>> list = EnumerateGrowing<std::uintptr_t>(system, 1024);
+    EXPECT_EQ(offered, (std::vector<std::size_t>{1024, 1564}));
+    EXPECT_TRUE(list && list->size() == 1500 && list->back() == 1500);
+
+    offered.clear();
+    extra = 100;
+    list = EnumerateGrowing<std::uintptr_t>(system, 1024, 3);
+    EXPECT_EQ(offered, (std::vector<std::size_t>{1024, 1188, 1352}));
+    EXPECT_TRUE(list && list->size() == 1352 && std::count(list->begin(), list->end(), 0u) == 0);
+
+    EXPECT_FALSE(EnumerateGrowing<int>([](int*, std::size_t, std::size_t&) { return false; }, 8));
+}
+
+}  // namespace
+}  // namespace OrvikTest

@@ -1,0 +1,147 @@
+// A process for tests to examine: it sets up what it is asked to on its
+// command line, prints what it made as "key=value" lines, then "ready", and
+// waits until its input closes (or it is terminated).
+//
+//   rwx-spin      a thread spinning in a PAGE_EXECUTE_READWRITE page
+//   rwx-callout   a thread in such a page that keeps calling Sleep
+//   worker        a thread in ordinary code
+//   listen        a listening IPv4 TCP socket on 127.0.0.1 that has done I/O
+//   window-visible / window-hidden   a top-level window of that kind
+//   load=NAME     a DLL loaded by name or path
+#include <winsock2.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void Report(const char* key, unsigned long long value, bool hex = false) {
+    std::printf(hex ? "%s=%llx\n" : "%s=%llu\n", key, value);
+}
+
+DWORD WINAPI Worker(void*) {
+    for (;;) Sleep(50);
+}
+
+// Code placed in a fresh RWX page; the page is never freed.
+void* ExecutablePage(const unsigned char* code, std::size_t size) {
+    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
+    if (page == nullptr) return nullptr;
+    std::memcpy(page, code, size);
+    FlushInstructionCache(GetCurrentProcess(), page, size);
+    return page;
+}
+
+bool StartRwxThread(const char* name, bool call_out) {
+    unsigned char code[32] = {0xEB, 0xFE};  // jmp $
+    std::size_t size = 2;
+    if (call_out) {
+        // sub rsp,28h; again: mov ecx,1; mov rax,Sleep; call rax; jmp again
+        const auto sleep = reinterpret_cast<std::uint64_t>(&Sleep);
+        const unsigned char prologue[] = {0x48, 0x83, 0xEC, 0x28, 0xB9, 0x01, 0x00, 0x00, 0x00, 0x48, 0xB8};
+        std::memcpy(code, prologue, sizeof prologue);
+        std::memcpy(code + 11, &sleep, 8);
+        code[19] = 0xFF;
+        code[20] = 0xD0;
+        code[21] = 0xEB;
+        code[22] = static_cast<unsigned char>(4 - 23);  // back to "again" at offset 4
+        size = 23;
+    }
+    void* page = ExecutablePage(code, size);
+    DWORD id = 0;
+    if (page == nullptr ||
+        CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(page), nullptr, 0, &id) == nullptr)
+        return false;
+    Report((std::string(name) + "_thread").c_str(), id);
+    Report((std::string(name) + "_address").c_str(), reinterpret_cast<std::uintptr_t>(page), true);
+    return true;
+}
+
+bool Listen() {
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+    const SOCKET server = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof address;
+    // Asking for the pending byte count makes the system know the listening
+    // socket's owner too.
+    u_long pending = 0;
+    if (server == INVALID_SOCKET || bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(server, 1) != 0 || getsockname(server, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ioctlsocket(server, FIONREAD, &pending) != 0)
+        return false;
+    // One connection with a byte each way, so the system knows the owner.
+    const SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return false;
+    const SOCKET accepted = accept(server, nullptr, nullptr);
+    char byte = 'x';
+    if (accepted == INVALID_SOCKET || send(client, &byte, 1, 0) != 1 || recv(accepted, &byte, 1, 0) != 1 ||
+        send(accepted, &byte, 1, 0) != 1 || recv(client, &byte, 1, 0) != 1)
+        return false;
+    Report("listen_port", ntohs(address.sin_port));
+    return true;
+}
+
+struct WindowRequest {
+    bool visible;
+    HANDLE created;  // signalled once the window exists (or could not be made)
+};
+
+DWORD WINAPI WindowThread(void* context) {
+    auto* request = static_cast<WindowRequest*>(context);
+    const HWND window = CreateWindowExW(0, L"STATIC", L"orvik subject",
+                                        WS_OVERLAPPEDWINDOW | (request->visible ? WS_VISIBLE : 0), 0, 0, 100, 100,
+                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetEvent(request->created);
+    if (window == nullptr) return 1;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    return 0;
+}
+
+bool StartWindow(bool visible) {
+    static WindowRequest requests[2];  // lives as long as the window threads
+    WindowRequest& request = requests[visible ? 1 : 0];
+    request = {visible, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    if (request.created == nullptr || CreateThread(nullptr, 0, WindowThread, &request, 0, nullptr) == nullptr)
+        return false;
+    return WaitForSingleObject(request.created, 10000) == WAIT_OBJECT_0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        bool ok = true;
+        if (arg == L"rwx-spin") ok = StartRwxThread("rwx_spin", false);
+        else if (arg == L"rwx-callout") ok = StartRwxThread("rwx_callout", true);
+        else if (arg == L"worker") {
+            DWORD id = 0;
+            ok = CreateThread(nullptr, 0, Worker, nullptr, 0, &id) != nullptr;
+            Report("worker_thread", id);
+        } else if (arg == L"listen") ok = Listen();
+        else if (arg == L"window-visible") ok = StartWindow(true);
+        else if (arg == L"window-hidden") ok = StartWindow(false);
+        else if (arg.rfind(L"load=", 0) == 0) ok = LoadLibraryW(arg.c_str() + 5) != nullptr;
+        else ok = false;
+        if (!ok) {
+            std::printf("failed=%ls\n", arg.c_str());
+            return 2;
+        }
+    }
+    Report("pid", GetCurrentProcessId());
+    std::printf("ready\n");
+    std::fflush(stdout);
+    // Until the test closes our input.
+    char buffer[64];
+    DWORD got = 0;
+    while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    }
+    return 0;
+}

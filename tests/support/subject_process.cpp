@@ -1,0 +1,82 @@
+#include "subject_process.h"
+
+#include <stdexcept>
+
+#include "common/utf.h"
+
+namespace OrvikTest {
+
+std::wstring SubjectProcess::ExecutablePath() {
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"orvik_subject.exe";
+}
+
+SubjectProcess::SubjectProcess(const std::vector<std::string>& features) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out_read = nullptr, out_write = nullptr, in_read = nullptr;
+    if (!CreatePipe(&out_read, &out_write, &inherit, 0) || !CreatePipe(&in_read, &input_, &inherit, 0))
+        throw std::runtime_error("subject: no pipes");
+    SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+
+    std::wstring command = L"\"" + ExecutablePath() + L"\"";
+    for (const std::string& feature : features) command += L" \"" + Common::Utf8ToWide(feature.c_str()) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in_read;
+    startup.hStdOutput = out_write;
+    startup.hStdError = out_write;
+    PROCESS_INFORMATION info{};
+    const BOOL started =
+        CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    CloseHandle(in_read);
+    CloseHandle(out_write);
+    if (!started) {
+        CloseHandle(out_read);
+        CloseHandle(input_);
+        throw std::runtime_error("subject: cannot start");
+    }
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+
+    // key=value lines up to "ready"; the pipe ends early if the subject fails.
+    std::string pending, line;
+    char buffer[256];
+    DWORD got = 0;
+    bool ready = false;
+    while (!ready && ReadFile(out_read, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        pending.append(buffer, got);
+        for (std::size_t end; !ready && (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+            line = pending.substr(0, end);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line == "ready") ready = true;
+            else if (const auto eq = line.find('='); eq != std::string::npos) values_[line.substr(0, eq)] = line.substr(eq + 1);
+        }
+    }
+    CloseHandle(out_read);
+    if (!ready) {
+        Close();
+        throw std::runtime_error("subject did not get ready: " + line);
+    }
+}
+
+SubjectProcess::~SubjectProcess() { Close(); }
+
+void SubjectProcess::Close() {
+    if (process_ != nullptr) {
+        TerminateProcess(process_, 0);
+        WaitForSingleObject(process_, 10000);
+        CloseHandle(process_);
+        process_ = nullptr;
+    }
+    if (input_ != nullptr) {
+        CloseHandle(input_);
+        input_ = nullptr;
+    }
+}
+
+}  // namespace OrvikTest

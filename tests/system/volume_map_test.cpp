@@ -1,0 +1,129 @@
+// The volume map walk over a scripted stand-in for the system's volumes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "orvik/functions/system/volume_map.h"
+
+namespace ScanEngine::System {
+namespace {
+
+struct Volume {
+    std::u16string name;
+    std::u16string devices;          // nul-separated answer
+    std::u16string mount_paths;      // nul-terminated texts, list end included
+    std::uint32_t device_error = 0;
+    std::uint32_t mount_error = 0;   // instead of a list
+    std::uint32_t reported_need = 0; // for a too small buffer; 0: the list's own length
+};
+
+class ScriptedVolumes final : public VolumeEnumeration {
+public:
+    explicit ScriptedVolumes(std::vector<Volume> volumes, std::uint32_t end_error = kErrorNoMoreFiles)
+        : volumes_(std::move(volumes)), end_error_(end_error) {}
+
+    std::uint32_t First(std::u16string& name) override { return Give(name); }
+    std::uint32_t Next(std::u16string& name) override { return Give(name); }
+    std::uint32_t DeviceNames(const std::u16string& volume, std::u16string& devices) override {
+        const Volume& v = volumes_.at(next_ - 1);
+        EXPECT_EQ(u"\\\\?\\" + volume + u"\\", v.name);
+        devices = v.devices;
+        return v.device_error;
+    }
+    std::uint32_t MountPaths(const std::u16string& name, char16_t* buffer, std::uint32_t capacity,
+                             std::uint32_t& needed) override {
+        const Volume& v = volumes_.at(next_ - 1);
+        EXPECT_EQ(name, v.name);
+        capacities.push_back(capacity);
+        if (v.mount_error != 0) return v.mount_error;
+        if (v.mount_paths.size() > capacity) {
+            needed = v.reported_need != 0 ? v.reported_need : static_cast<std::uint32_t>(v.mount_paths.size());
+            return kErrorMoreData;
+        }
+        std::fill_n(buffer, capacity, u'#');  // no terminator beyond the list
+        std::copy(v.mount_paths.begin(), v.mount_paths.end(), buffer);
+        return 0;
+    }
+
+    std::vector<std::uint32_t> capacities;
+
+private:
+    std::uint32_t Give(std::u16string& name) {
+        if (next_ == volumes_.size()) return end_error_;
+        name = volumes_[next_++].name;
+        return 0;
+    }
+
+    std::vector<Volume> volumes_;
+    std::uint32_t end_error_;
+    std::size_t next_ = 0;
+};
+
+Volume Named(std::u16string name) { return {std::move(name), u"", u""}; }
+
+Volume Mounted(int n, std::u16string paths) {
+    const std::u16string digit(1, static_cast<char16_t>(u'0' + n));
+    return {u"\\\\?\\Volume{" + digit + u"}\\",
+            u"\\Device\\HarddiskVolume" + digit + std::u16string(u"\0\\Other\0", 8), paths};
+}
+
+TEST(VolumesMap, JoinsFirstMountPathsOfMountedVolumesAndFetchesLongListsAgain) {
+    const std::u16string long_path = u"C:\\mnt\\" + std::u16string(300, u'd') + u"\\";
+    Volume unmounted = Mounted(2, std::u16string(u"\0", 1));
+    Volume unreadable = Mounted(3, u"");
+    unreadable.mount_error = 5;
+    Volume liar = Mounted(5, u"E:\\" + std::u16string(400, u'\0'));
+    liar.reported_need = 100;  // claims less than the buffer it was refused
+    ScriptedVolumes volumes({Mounted(1, std::u16string(u"C:\\\0D:\\mnt\\\0\0", 13)), unmounted, unreadable,
+                             Mounted(4, long_path + std::u16string(u"\0\0", 2)), liar, unmounted});
+    const VolumesMap map = BuildVolumesMap(volumes);
+    EXPECT_EQ(map.code, 0u);
+    EXPECT_EQ(map.failure, "");
+    EXPECT_EQ(map.text, "\\Device\\HarddiskVolume1--C:\\::\\Device\\HarddiskVolume4--C:\\mnt\\" +
+                            std::string(300, 'd') + "\\::\\Device\\HarddiskVolume5--E:\\");
+    EXPECT_EQ(volumes.capacities, (std::vector<std::uint32_t>{261, 261, 261, 261, 310, 261, 522, 261}));
+
+    // A single mounted volume among unmounted ones: one entry, no separator.
+    ScriptedVolumes single({unmounted, Mounted(7, std::u16string(u"Z:\\\0\0", 5)), unmounted});
+    EXPECT_EQ(BuildVolumesMap(single).text, "\\Device\\HarddiskVolume7--Z:\\");
+}
+
+TEST(VolumesMap, FailuresKeepTheEntriesCollectedSoFar) {
+    const Volume c = Mounted(1, std::u16string(u"C:\\\0\0", 5));
+    {
+        ScriptedVolumes volumes({}, 21);
+        const VolumesMap map = BuildVolumesMap(volumes);
+        EXPECT_EQ(map.code, 21u);
+        EXPECT_EQ(map.text, std::nullopt);
+        EXPECT_EQ(map.failure, "FindFirstVolumeW failed with error code 21\n");
+    }
+    {
+        ScriptedVolumes volumes({}, kErrorNoMoreFiles);
+        EXPECT_EQ(BuildVolumesMap(volumes).failure, "FindFirstVolumeW failed with error code 18\n");
+    }
+    Volume device_failure = Mounted(2, std::u16string(u"D:\\\0\0", 5));
+    device_failure.device_error = 1;
+    const std::pair<std::vector<Volume>, std::string> cases[] = {
+        {{c, Named(u"\\\\?\\Vol\u00e4me{9}")}, "FindFirstVolumeW/FindNextVolumeW returned a bad path: \\\\?\\Vol\xC3\xA4me{9}\n"},
+        {{c, Named(u"\\??\\Volume{9}\\")}, "FindFirstVolumeW/FindNextVolumeW returned a bad path: \\??\\Volume{9}\\\n"},
+        {{c, Named(u"\\\\?\\\\")}, "FindFirstVolumeW/FindNextVolumeW returned a bad path: \\\\?\\\\\n"},
+        {{c, device_failure}, "QueryDosDeviceW failed with error code 1\n"},
+    };
+    for (const auto& [list, line] : cases) {
+        ScriptedVolumes volumes(list);
+        const VolumesMap map = BuildVolumesMap(volumes);
+        EXPECT_EQ(map.code, line.starts_with("Query") ? 1u : kErrorBadPathname) << line;
+        EXPECT_EQ(map.text, "\\Device\\HarddiskVolume1--C:\\") << line;
+        EXPECT_EQ(map.failure, line);
+    }
+    ScriptedVolumes volumes({c}, 1117);
+    const VolumesMap map = BuildVolumesMap(volumes);
+    EXPECT_EQ(map.code, 1117u);
+    EXPECT_EQ(map.text, "\\Device\\HarddiskVolume1--C:\\");
+    EXPECT_EQ(map.failure, "FindNextVolumeW failed with error code 1117\n");
+}
+
+}  // namespace
+}  // namespace ScanEngine::System

@@ -1,0 +1,281 @@
+// get_consumer_payload: the consumer reading over stand-in WMI objects, and
+// the real call through the module on this machine's WMI.
+#include <windows.h>
+#include <objbase.h>
+#include <wbemidl.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "common/com_ptr.h"
+#include "common/com_values.h"
+#include "orvik/functions/system/wmi_consumer_reader.h"
+#include "support/module_fixture.h"
+
+namespace ScanEngine::System {
+namespace {
+
+using Names = std::vector<std::wstring>;
+
+// IUnknown over `Interface` with a plain count, so a test sees every reference given back.
+template <typename Interface>
+class Counted : public Interface {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        *out = iid == __uuidof(Interface) || iid == __uuidof(IUnknown) ? static_cast<Interface*>(this) : nullptr;
+        if (*out == nullptr) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    ULONG references = 1;  // the test's own
+};
+
+struct Property {
+    std::wstring name;
+    VARTYPE type;  // VT_BSTR, VT_NULL, VT_I4 or VT_UNKNOWN
+    std::wstring text;
+    bool null_bstr = false;
+};
+
+// One consumer object: the properties it has, and the names it was asked for.
+class FakeObject : public Counted<IWbemClassObject> {
+public:
+    explicit FakeObject(std::vector<Property> properties, IUnknown* unknown = nullptr)
+        : properties_(std::move(properties)), unknown_(unknown) {}
+
+    HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG flags, VARIANT* value, CIMTYPE*, LONG*) override {
+        asked.push_back(name);
+        EXPECT_EQ(flags, 0);
+        for (const Property& p : properties_) {
+            if (p.name != name) continue;
+            VariantInit(value);
+            value->vt = p.type;
+            if (p.type == VT_BSTR)
+                value->bstrVal = p.null_bstr ? nullptr : SysAllocStringLen(p.text.data(), static_cast<UINT>(p.text.size()));
+            if (p.type == VT_I4) value->lVal = 7;
+            if (p.type == VT_UNKNOWN) (value->punkVal = unknown_)->AddRef();
+            return S_OK;
+        }
+        return WBEM_E_NOT_FOUND;
+    }
+    // Not used by the reader.
+    HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Put(LPCWSTR, LONG, VARIANT*, CIMTYPE) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Next(LONG, BSTR*, VARIANT*, CIMTYPE*, LONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EndEnumeration() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPropertyQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetObjectText(LONG, BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SpawnDerivedClass(LONG, IWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SpawnInstance(LONG, IWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CompareTo(LONG, IWbemClassObject*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetPropertyOrigin(LPCWSTR, BSTR*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE InheritsFrom(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMethod(LPCWSTR, LONG, IWbemClassObject**, IWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE PutMethod(LPCWSTR, LONG, IWbemClassObject*, IWbemClassObject*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeleteMethod(LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE BeginMethodEnumeration(LONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE NextMethod(LONG, BSTR*, IWbemClassObject**, IWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EndMethodEnumeration() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMethodQualifierSet(LPCWSTR, IWbemQualifierSet**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMethodOrigin(LPCWSTR, BSTR*) override { return E_NOTIMPL; }
+
+    Names asked;
+
+private:
+    std::vector<Property> properties_;
+    IUnknown* unknown_;
+};
+
+// Hands out the objects one by one, or fails with `failure` at `fail_at`.
+class FakeResults : public Counted<IEnumWbemClassObject> {
+public:
+    explicit FakeResults(std::vector<FakeObject*> objects, std::size_t fail_at = SIZE_MAX, HRESULT failure = S_OK)
+        : objects_(std::move(objects)), fail_at_(fail_at), failure_(failure) {}
+
+    HRESULT STDMETHODCALLTYPE Next(LONG timeout, ULONG count, IWbemClassObject** objects, ULONG* returned) override {
+        EXPECT_EQ(timeout, static_cast<LONG>(WBEM_INFINITE));
+        EXPECT_EQ(count, 1u);
+        *returned = 0;
+        if (next_ == fail_at_) return failure_;
+        if (next_ == objects_.size()) return WBEM_S_FALSE;
+        (objects[0] = objects_[next_++])->AddRef();
+        *returned = 1;
+        return WBEM_S_NO_ERROR;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE NextAsync(ULONG, IWbemObjectSink*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumWbemClassObject**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Skip(LONG, ULONG) override { return E_NOTIMPL; }
+
+private:
+    std::vector<FakeObject*> objects_;
+    std::size_t next_ = 0;
+    std::size_t fail_at_;
+    HRESULT failure_;
+};
+
+Property Text(std::wstring name, std::wstring text) { return {std::move(name), VT_BSTR, std::move(text)}; }
+Property Typed(std::wstring name, VARTYPE type) { return {std::move(name), type, L""}; }
+
+const Names kAllFive = {L"ExecutablePath", L"ScriptFileName", L"CommandLineTemplate", L"ScriptText",
+                        L"ScriptingEngine"};
+Names FirstOf(std::size_t count) { return Names(kAllFive.begin(), kAllFive.begin() + count); }
+
+std::vector<std::string> Texts(const std::optional<ConsumerPayload>& payload) {
+    if (!payload) return {"(failed)"};
+    return {payload->file, payload->script, payload->engine};
+}
+
+TEST(ConsumerReader, EachObjectGivesItsFirstStringPropertyInOrder) {
+    struct Case {
+        std::vector<Property> properties;
+        std::vector<std::string> texts;  // file, script, engine
+        Names asked;
+    };
+    const Case cases[] = {
+        // Command line consumers: the file wins over the template.
+        {{Text(L"CommandLineTemplate", L"run.exe -x"), Text(L"ExecutablePath", L"C:\\run.exe")},
+         {"C:\\run.exe", "", ""}, FirstOf(1)},
+        {{Typed(L"ExecutablePath", VT_NULL), Text(L"CommandLineTemplate", L"cmd /c \u00e9")},
+         {"", "cmd /c \xC3\xA9", ""}, FirstOf(3)},
+        // Script consumers: the engine is read only when nothing else is a string.
+        {{Text(L"ScriptingEngine", L"VBScript"), Text(L"ScriptText", std::wstring(L"a\0b", 3))},
+         {"", std::string("a\0b", 3), ""}, FirstOf(4)},
+        {{Text(L"ScriptingEngine", L"JScript"), Text(L"ScriptFileName", L"C:\\s.js")}, {"C:\\s.js", "", ""},
+         FirstOf(2)},
+        {{Typed(L"ExecutablePath", VT_I4), Typed(L"ScriptText", VT_UNKNOWN), Text(L"ScriptingEngine", L"JScript")},
+         {"", "", "JScript"}, kAllFive},
+        {{Typed(L"ScriptingEngine", VT_NULL)}, {"", "", ""}, kAllFive},
+        // A null BSTR is an empty string, and still the first string found.
+        {{{L"ExecutablePath", VT_BSTR, L"", true}, Text(L"CommandLineTemplate", L"x")}, {"", "", ""}, FirstOf(1)},
+    };
+    for (const Case& c : cases) {
+        Counted<IUnknown> unknown;
+        FakeObject object(c.properties, &unknown);
+        FakeResults results({&object});
+        EXPECT_EQ(Texts(ReadConsumerPayload(results)), c.texts) << c.asked.size();
+        EXPECT_EQ(object.asked, c.asked);
+        EXPECT_EQ(object.references, 1u);
+        EXPECT_EQ(unknown.references, 1u) << "a value not cleared";
+    }
+}
+
+TEST(ConsumerReader, LaterObjectsOverwriteWhatTheyProvideAndFailuresGiveNothing) {
+    FakeObject first({Text(L"ExecutablePath", L"a.exe")});
+    FakeObject second({Text(L"ScriptText", L"s")});
+    FakeObject third({Text(L"ScriptFileName", L"c.vbs")});
+    FakeResults all({&first, &second, &third});
+    EXPECT_EQ(Texts(ReadConsumerPayload(all)), (std::vector<std::string>{"c.vbs", "s", ""}));
+
+    FakeResults none({});
+    EXPECT_EQ(Texts(ReadConsumerPayload(none)), (std::vector<std::string>{"", "", ""}));
+
+    // A broken enumeration is not "no such consumer".
+    FakeObject fourth({Text(L"ExecutablePath", L"d.exe")});
+    FakeResults broken({&first, &fourth}, 1, WBEM_E_TRANSPORT_FAILURE);
+    EXPECT_EQ(Texts(ReadConsumerPayload(broken)), std::vector<std::string>{"(failed)"});
+    for (const FakeObject* object : {&first, &second, &third, &fourth}) EXPECT_EQ(object->references, 1u);
+    EXPECT_EQ(first.asked.size(), 2u);
+    EXPECT_EQ(fourth.asked, Names{}) << "never handed out";
+}
+
+TEST(WmiQuery, RunsAgainstTheSystemsWmiAndFailsWithoutNamespaceOrValidQuery) {
+    std::thread([] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        // Real objects that have none of the payload properties.
+        EXPECT_EQ(Texts(QueryConsumerPayload(L"ROOT\\CIMV2", L"SELECT * FROM Win32_OperatingSystem")),
+                  (std::vector<std::string>{"", "", ""}));
+        EXPECT_EQ(Texts(QueryConsumerPayload(L"ROOT\\CIMV2", L"SELECT FROM WHERE")), std::vector<std::string>{"(failed)"});
+        EXPECT_EQ(Texts(QueryConsumerPayload(L"ROOT\\orvik_none", L"SELECT * FROM Win32_OperatingSystem")),
+                  std::vector<std::string>{"(failed)"});
+        CoUninitialize();
+    }).join();
+}
+
+}  // namespace
+}  // namespace ScanEngine::System
+
+namespace OrvikTest {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class WmiConsumers : public ModuleTest {
+protected:
+    CallResult Lookup(std::int64_t type, const std::string& name) {
+        return Call("get_consumer_payload", {Arg::Int("consumerType", type), Arg::Str("name", name),
+                                             Arg::OutStr("file", 1), Arg::OutStr("script", 2), Arg::OutStr("engine", 3)});
+    }
+};
+
+// Whether this machine has the subscription namespace at all.
+bool SubscriptionNamespaceExists() {
+    Common::ComPtr<IWbemLocator> locator;
+    Common::ComPtr<IWbemServices> services;
+    const Common::UniqueBstr resource(L"ROOT\\subscription");
+    constexpr CLSID kLocator = {0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
+    return SUCCEEDED(CoCreateInstance(kLocator, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWbemLocator),
+                                      locator.Out())) &&
+           SUCCEEDED(locator->ConnectServer(resource.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                            reinterpret_cast<IWbemServices**>(services.Out())));
+}
+
+TEST_F(WmiConsumers, RealLookupAnswersWithoutLoggingAndLeavesTheApartmentAsItWas) {
+    std::thread([&] {
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
+        const bool exists = SubscriptionNamespaceExists();
+        CoUninitialize();
+
+        // A name no consumer has, with a quote and a backslash that must stay inside the literal.
+        for (const std::int64_t type : {0, 1}) {
+            const CallResult r = Lookup(type, "orvik 'x\\");
+            EXPECT_TRUE(r.log.empty());
+            if (exists) {
+                EXPECT_EQ(r.result, 0);
+                EXPECT_EQ(r.variables.size(), 3u);
+                for (const auto& [ref, variable] : r.variables) EXPECT_EQ(variable.text, "") << ref;
+            } else {
+                EXPECT_EQ(r.result, -1);  // the namespace is missing
+                EXPECT_TRUE(r.variables.empty());
+            }
+            // COM was balanced: the thread has no apartment any more.
+            EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+            CoUninitialize();
+        }
+
+        // In a single-threaded apartment the call gives up and leaves the apartment alone.
+        ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+        const CallResult sta = Lookup(0, "x");
+        EXPECT_EQ(sta.result, -1);
+        EXPECT_TRUE(sta.variables.empty() && sta.log.empty());
+        EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+        CoUninitialize();
+        CoUninitialize();
+    }).join();
+}
+
+TEST_F(WmiConsumers, RefusesOtherTypesNamesWithANulAndMissingOutputs) {
+    const std::pair<std::int64_t, std::string> refused[] = {{2, "x"}, {-1, "x"}, {0, std::string("x\0y", 3)}};
+    for (const auto& [type, name] : refused) {
+        const CallResult r = Lookup(type, name);
+        EXPECT_EQ(r.result, -1) << type;
+        EXPECT_TRUE(r.variables.empty() && r.log.empty()) << type;
+    }
+    const CallResult r = Call("get_consumer_payload", {Arg::Int("consumerType", 0), Arg::Str("name", "x"),
+                                                       Arg::OutStr("file", 1), Arg::OutStr("script", 2)});
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(LogLines(r.log),
+              Strings{MalformedLine("get_consumer_payload", "required arguments not found 'engine, '")});
+}
+
+}  // namespace
+}  // namespace OrvikTest

@@ -1,0 +1,43 @@
+// TLSH locality-sensitive digest: 128 buckets, 1-byte checksum, window of 5.
+// Pure computation; the digest of a stream does not depend on how it is
+// split across update() calls.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace Tlsh {
+
+class Hash {
+public:
+    // Inputs shorter than this give no digest.
+    static constexpr std::uint64_t kMinLength = 50;
+    // The digest encodes lengths up to 32 bits.
+    static constexpr std::uint64_t kMaxLength = 0xFFFFFFFF;
+
+    void update(const std::uint8_t* data, std::size_t length);
+    // Forms the digest (default option); later update() calls are ignored.
+    void final();
+    // "T1" and 70 upper-case hex digits (without "T1" when showVersion is 0),
+    // or the empty string when no digest could be formed or final() has not run.
+    std::string getHash(int showVersion) const;
+    void reset();
+
+private:
+    static constexpr std::size_t kBodyBytes = 32;
+
+    // Triplet counts before the last Pearson round (a permutation): final()
+    // turns them into bucket counts, of which the first 128 make the digest.
+    std::array<std::uint64_t, 256> counts_{};
+    std::array<std::uint8_t, 4> recent_{};  // the last four bytes seen, oldest first
+    std::uint64_t length_ = 0;
+    std::uint8_t checksum_ = 0;
+    bool finalized_ = false;
+    bool valid_ = false;
+    // The digest in text order: checksum, length code, quartile ratios, body.
+    std::array<std::uint8_t, 3 + kBodyBytes> digest_{};
+};
+
+}  // namespace Tlsh
