@@ -36,8 +36,7 @@ constexpr std::uint64_t kEmptyRegionStep = 4096;
 // Current protection at `address`, 0 when it cannot be queried.
 std::uint32_t ProtectionAt(HANDLE process, std::uint64_t address) {
     MEMORY_BASIC_INFORMATION region{};
-    if (VirtualQueryEx(process, reinterpret_cast<LPCVOID>(address), &region, sizeof region) != sizeof region)
-        return 0;
+    if (VirtualQueryEx(process, reinterpret_cast<LPCVOID>(address), &region, sizeof region) != sizeof region) return 0;
     return region.Protect;
 }
 
@@ -138,8 +137,8 @@ std::vector<EndpointEntry> ListEndpoints(DWORD pid) {
         return {};
     const auto* table = reinterpret_cast<const MIB_TCPTABLE_OWNER_PID*>(buffer.data());
     // The count is held to the rows the buffer really has.
-    const std::size_t room = (buffer.size() * sizeof(DWORD) - offsetof(MIB_TCPTABLE_OWNER_PID, table)) /
-                             sizeof(MIB_TCPROW_OWNER_PID);
+    const std::size_t room =
+        (buffer.size() * sizeof(DWORD) - offsetof(MIB_TCPTABLE_OWNER_PID, table)) / sizeof(MIB_TCPROW_OWNER_PID);
     const std::size_t rows = std::min<std::size_t>(table->dwNumEntries, room);
     std::vector<EndpointEntry> endpoints;
     for (std::size_t i = 0; i < rows; ++i) {

@@ -45,7 +45,8 @@ struct ThreadTarget {
 };
 
 ThreadTarget ReadTarget(const ArgParse& args) {
-    return {static_cast<std::uint32_t>(args.GetInteger(arg::tid)), static_cast<std::uint32_t>(args.GetInteger(arg::pid)),
+    return {static_cast<std::uint32_t>(args.GetInteger(arg::tid)),
+            static_cast<std::uint32_t>(args.GetInteger(arg::pid)),
             static_cast<std::uint32_t>(args.GetInteger(arg::terminate)) != 0};
 }
 
@@ -151,8 +152,7 @@ Verdict CheckAddress(HANDLE process, DWORD64 address, bool is_return_address, co
         return Verdict::Failed;
     }
     if (region.Protect != kSuspiciousProtection) return Verdict::Clean;
-    call.Log(kLogInfo,
-             FormatString("Stack contains suspicious PC 0x%llx", static_cast<unsigned long long>(address)));
+    call.Log(kLogInfo, FormatString("Stack contains suspicious PC 0x%llx", static_cast<unsigned long long>(address)));
     return Verdict::Suspicious;
 }
 
@@ -193,12 +193,12 @@ bool ScanStack(const CONTEXT& captured, HANDLE process, HANDLE thread, const Cal
     frame.AddrFrame.Mode = AddrModeFlat;
     frame.AddrStack.Offset = context.Rsp;
     frame.AddrStack.Mode = AddrModeFlat;
-    for (std::size_t n = 0; n < kMaxFrames && StackWalk64(IMAGE_FILE_MACHINE_AMD64, process, thread, &frame,
-                                                          &context, nullptr, SymFunctionTableAccess64,
-                                                          SymGetModuleBase64, nullptr);
+    for (std::size_t n = 0;
+         n < kMaxFrames && StackWalk64(IMAGE_FILE_MACHINE_AMD64, process, thread, &frame, &context, nullptr,
+                                       SymFunctionTableAccess64, SymGetModuleBase64, nullptr);
          ++n) {
-        for (const auto& [address, is_return] : {std::pair{frame.AddrPC.Offset, false},
-                                                 std::pair{frame.AddrReturn.Offset, true}}) {
+        for (const auto& [address, is_return] :
+             {std::pair{frame.AddrPC.Offset, false}, std::pair{frame.AddrReturn.Offset, true}}) {
             if (const Verdict verdict = CheckAddress(process, address, is_return, call); verdict != Verdict::Clean)
                 return verdict == Verdict::Suspicious;
         }
@@ -288,8 +288,9 @@ std::int64_t HollowDetectTerminate(Invocation& call) {
     // A thread cannot suspend itself and go on: the calling thread reads its
     // own registers, here, so that the frames they point at stay live during
     // the scan.
-    if (target.tid == GetCurrentThreadId()) RtlCaptureContext(&context);
-    else if (!CaptureContext(thread.Get(), context, error)) {
+    if (target.tid == GetCurrentThreadId()) {
+        RtlCaptureContext(&context);
+    } else if (!CaptureContext(thread.Get(), context, error)) {
         call.call.Log(kLogInfo, FormatString("Failed to acquire context. ERROR %d", AsInt(error)));
         return -1;
     }
