@@ -6,26 +6,21 @@
 #include <random>
 #include <string>
 
+#include "common/utf.h"
 #include "orvik/functions/file/entropy_calculation.h"
 
 namespace {
 
 void AppendUtf8(std::string& text, char32_t c) {
-    if (c < 0x80) {
-        text += static_cast<char>(c);
-    } else if (c < 0x800) {
-        text += static_cast<char>(0xC0 | (c >> 6));
-        text += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        text += static_cast<char>(0xE0 | (c >> 12));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
+    // Only valid scalar values are drawn, so the common converter keeps them as they are.
+    std::u16string unit;
+    if (c < 0x10000) {
+        unit += static_cast<char16_t>(c);
     } else {
-        text += static_cast<char>(0xF0 | (c >> 18));
-        text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        text += static_cast<char>(0x80 | (c & 0x3F));
+        unit += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        unit += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
     }
+    text += Common::Utf16ToUtf8(unit);
 }
 
 // Words of lower-case letters with the odd capital, digit and punctuation,
