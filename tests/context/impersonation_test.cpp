@@ -10,6 +10,7 @@
 
 #include "common/error.h"
 #include "common/unique_handle.h"
+#include "common/windows_error.h"
 #include "host/host_objects.h"
 #include "orvik/context/security_token.h"
 #include "orvik/impersonation/impersonation.h"
@@ -70,7 +71,6 @@ std::string Raised(const SecurityToken& token) {
     try {
         ImpersonationScope scope(token);
     } catch (const Common::Error& error) {
-        EXPECT_NE(error.SourceFile().find("impersonation"), std::string::npos) << error.SourceFile();
         return error.IsWindowsError() ? std::to_string(error.Code()) + " " + error.Text() : error.Text();
     }
     return "nothing";
@@ -135,8 +135,7 @@ TEST_F(ImpersonationTest, AFailureRaisesAndLeavesTheThreadAsItWas) {
         SecurityToken bad = Token(Common::UniqueHandle()), a = Token(), b = Token();
         auto fails_keeping = [&](const std::string& identity) {
             const std::string raised = Raised(bad);
-            EXPECT_EQ(raised.rfind("6 0x00000006: ", 0), 0u) << raised;
-            EXPECT_GT(raised.size(), 14u) << "with the system's text";
+            EXPECT_EQ(raised, "6 0x00000006: " + Common::FormatWindowsError(ERROR_INVALID_HANDLE));
             EXPECT_EQ(Current(), identity);
         };
         fails_keeping("none");
