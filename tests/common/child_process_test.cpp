@@ -43,8 +43,6 @@ TEST(CommandLine, QuotesOnlyArgumentsWithSpacesAndSplitsOnlyForListsAndTheShell)
     // Argument list, text, shell, and the line ("=" first) or the failure.
     const std::tuple<std::optional<Strings>, std::optional<std::string>, bool, std::string> builds[] = {
         {{}, {}, false, "Child process command line is not ready"},
-        {{}, "prog.exe  \"unclosed", false, "=prog.exe  \"unclosed"},
-        {{}, "prog.exe  \"unclosed", true, "Failed to parse command line: prog.exe  \"unclosed"},
         {{}, "dir  \"C:\\Program Files\\\\\"", true, "=cmd.exe /c dir \"C:\\Program Files\\\\\""},
         {Strings{"echo", "", "a b"}, {}, false, "=echo \"\" \"a b\""},
         {Strings{"echo", "a b"}, {}, true, "=cmd.exe /c echo \"a b\""},

@@ -32,99 +32,81 @@ TEST_F(Hashes, OnlyTheNamedDigestsAreRequestedAndReadPackedFromTheBufferStart) {
     std::array<std::uint8_t, 68> preloaded{};
     for (std::size_t i = 0; i < preloaded.size(); ++i) preloaded[i] = static_cast<std::uint8_t>(i);
     Host().State().file_digests["C:\\f.exe"] = preloaded;
-    const auto hex = [&](std::size_t from, std::size_t count) {
+    const auto hex = [&](std::uint32_t ref) {
+        const std::size_t from[] = {0, 0, 16, 36}, count[] = {0, 16, 20, 32};
         std::string text;
-        for (std::size_t i = from; i < from + count; ++i) {
+        for (std::size_t i = from[ref]; i < from[ref] + count[ref]; ++i) {
             char pair[3];
             std::snprintf(pair, sizeof pair, "%02X", preloaded[i]);
             text += pair;
         }
         return text;
     };
+    EXPECT_EQ(hex(3), "2425262728292A2B2C2D2E2F303132333435363738393A3B3C3D3E3F40414243");
 
-    CallResult r = Call("eval_hashes", {Arg::Str("path", "C:\\f.exe"), Arg::OutStr("sha256", 3)});
-    EXPECT_EQ(r.result, 0);
-    EXPECT_TRUE(r.log.empty());
-    ASSERT_EQ(r.variables.size(), 1u);
-    EXPECT_EQ(r.variables.at(3).text, hex(36, 32));
-    EXPECT_EQ(r.variables.at(3).text, "2425262728292A2B2C2D2E2F303132333435363738393A3B3C3D3E3F40414243");
-    EXPECT_EQ(Host().Journal().Last("EvalHashes")->args,
-              (Strings{"(ptr)", "C:\\f.exe", "", "4", "(ptr)", "68", "(ptr)"}));
+    const char* const names[] = {"", "md5", "sha1", "sha256"};
+    const struct {
+        std::vector<std::uint32_t> refs;
+        std::string mask;
+    } requests[] = {{{3}, "4"}, {{3, 2}, "6"}, {{1}, "1"}, {{1, 3}, "5"}};
+    for (const auto& [refs, mask] : requests) {
+        std::vector<Arg> args = {Arg::Str("path", "C:\\f.exe")};
+        for (const std::uint32_t ref : refs) args.push_back(Arg::OutStr(names[ref], ref));
+        const CallResult r = Call("eval_hashes", args);
+        EXPECT_EQ(r.result, 0);
+        EXPECT_TRUE(r.log.empty());
+        EXPECT_EQ(r.variables.size(), refs.size());
+        for (const std::uint32_t ref : refs) EXPECT_EQ(r.variables.at(ref).text, hex(ref)) << mask;
+        EXPECT_EQ(Host().Journal().Last("EvalHashes")->args,
+                  (Strings{"(ptr)", "C:\\f.exe", "", mask, "(ptr)", "68", "(ptr)"}));
+    }
 
-    // SHA-1 and SHA-256: SHA-256 follows SHA-1 at byte 20. The unique id is handed on.
-    r = Call("eval_hashes", {Arg::Str("path", "C:\\f.exe"), Arg::Str("unique_file_id", "id-9"),
-                             Arg::OutStr("sha256", 3), Arg::OutStr("sha1", 2)});
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.variables.at(2).text, hex(16, 20));
-    EXPECT_EQ(r.variables.at(3).text, hex(36, 32));
-    EXPECT_EQ(Host().Journal().Last("EvalHashes")->args,
-              (Strings{"(ptr)", "C:\\f.exe", "id-9", "6", "(ptr)", "68", "(ptr)"}));
-
-    // MD5 alone and MD5 with SHA-256; an undefined output is not a request.
-    r = Call("eval_hashes", {Arg::Str("path", "C:\\f.exe"), Arg::OutStr("md5", 1), Arg::Undefined("sha1")});
-    EXPECT_EQ(r.variables.at(1).text, hex(0, 16));
-    EXPECT_EQ(r.variables.size(), 1u);
-    EXPECT_EQ(Host().Journal().Last("EvalHashes")->args.at(3), "1");
-    r = Call("eval_hashes", {Arg::Str("path", "C:\\f.exe"), Arg::OutStr("md5", 1), Arg::OutStr("sha256", 3)});
-    EXPECT_EQ(r.variables.at(1).text, hex(0, 16));
-    EXPECT_EQ(r.variables.at(3).text, hex(36, 32));
-    EXPECT_EQ(Host().Journal().Last("EvalHashes")->args.at(3), "5");
-
-    // Without a token the host is asked with none.
+    // The unique id is handed on; without a token the host is asked with none.
     auto call = NewCall();
     call->process_info = RefHost::ProcessInfoMode::None;
-    r = Call("eval_hashes", {Arg::Str("path", "C:\\f.exe"), Arg::OutStr("sha1", 2)}, *call);
+    const CallResult r = Call("eval_hashes", {Arg::Str("path", "C:\\f.exe"), Arg::Str("unique_file_id", "id-9"),
+                                              Arg::OutStr("sha1", 2)},
+                              *call);
     EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.variables.at(2).text, hex(16, 20));
-    EXPECT_EQ(Host().Journal().Last("EvalHashes")->args.at(0), "(null)");
+    EXPECT_EQ(r.variables.at(2).text, hex(2));
+    EXPECT_EQ(Host().Journal().Last("EvalHashes")->args,
+              (Strings{"(null)", "C:\\f.exe", "id-9", "2", "(ptr)", "68", "(ptr)"}));
 }
 
-TEST_F(Hashes, RealFilesAndPreloadedContentAreHashedWhole) {
+TEST_F(Hashes, RealFilesAndPreloadedContentAreHashedWholeAndHostFailuresComeBack) {
     test::TempDir dir;
     dir.WriteFile("abc.txt", "abc");
     dir.WriteFile("empty.txt", "");
     dir.WriteFile("million.txt", std::string(1000000, 'a'));  // many reads of the host's chunk size
     Host().State().files["C:\\preloaded.txt"] = "abc";
-    const std::pair<std::string, Digests> files[] = {{dir.Path("abc.txt"), kAbc},
-                                                     {dir.Path("empty.txt"), kEmpty},
-                                                     {dir.Path("million.txt"), kMillionA},
-                                                     {"C:\\preloaded.txt", kAbc}};
-    for (const auto& [path, expected] : files) {
+    // The host's status, or a Windows code from a real file, is the result;
+    // nothing is then written or logged.
+    const Digests kStale = {"stale", "stale", "stale"};
+    const struct {
+        std::string path;
+        Digests expected;
+        std::int64_t result;
+    } files[] = {{dir.Path("abc.txt"), kAbc, 0},
+                 {dir.Path("empty.txt"), kEmpty, 0},
+                 {dir.Path("million.txt"), kMillionA, 0},
+                 {"C:\\preloaded.txt", kAbc, 0},
+                 {dir.Path("missing.txt"), kStale, ERROR_FILE_NOT_FOUND},
+                 {dir.Path("none\\x.txt"), kStale, ERROR_PATH_NOT_FOUND},
+                 {dir.Path("abc.txt"), kStale, 5}};
+    for (const auto& [path, expected, result] : files) {
+        if (result == 5) Host().ForceResult("EvalHashes", 5);
+        auto call = NewCall();
+        for (std::uint32_t ref : {1u, 2u, 3u}) call->variables[ref] = {RefHost::Variable::Kind::String, 0, "stale"};
         const CallResult r = Call("eval_hashes", {Arg::Str("path", path), Arg::OutStr("md5", 1),
-                                                  Arg::OutStr("sha1", 2), Arg::OutStr("sha256", 3)});
-        EXPECT_EQ(r.result, 0) << path;
+                                                  Arg::OutStr("sha1", 2), Arg::OutStr("sha256", 3)},
+                                  *call);
+        EXPECT_EQ(r.result, result) << path;
         EXPECT_TRUE(r.log.empty());
         EXPECT_EQ(r.variables.at(1).text, expected.md5) << path;
         EXPECT_EQ(r.variables.at(2).text, expected.sha1) << path;
         EXPECT_EQ(r.variables.at(3).text, expected.sha256) << path;
         EXPECT_EQ(Host().Journal().Last("EvalHashes")->args.at(3), "7");
     }
-
-    // The host's Windows code comes back unchanged; nothing written or logged.
-    const std::pair<std::string, std::int64_t> failures[] = {{dir.Path("missing.txt"), ERROR_FILE_NOT_FOUND},
-                                                             {dir.Path("none\\x.txt"), ERROR_PATH_NOT_FOUND}};
-    for (const auto& [path, code] : failures) {
-        auto call = NewCall();
-        call->variables[1] = {RefHost::Variable::Kind::String, 0, "stale"};
-        const CallResult r = Call("eval_hashes", {Arg::Str("path", path), Arg::OutStr("md5", 1)}, *call);
-        EXPECT_EQ(r.result, code) << path;
-        EXPECT_TRUE(r.log.empty());
-        EXPECT_EQ(r.variables.at(1).text, "stale");
-    }
-}
-
-TEST_F(Hashes, HostStatusIsTheResultAndLeavesEveryOutputAlone) {
-    Host().State().file_digests["C:\\f.exe"] = {};
-    Host().ForceResult("EvalHashes", 5);
-    auto call = NewCall();
-    for (std::uint32_t ref : {1u, 2u, 3u}) call->variables[ref] = {RefHost::Variable::Kind::String, 0, "stale"};
-    const CallResult r = Call("eval_hashes", {Arg::Str("path", "C:\\f.exe"), Arg::OutStr("md5", 1),
-                                              Arg::OutStr("sha1", 2), Arg::OutStr("sha256", 3)},
-                              *call);
-    EXPECT_EQ(r.result, 5);
-    EXPECT_TRUE(r.log.empty());
-    for (std::uint32_t ref : {1u, 2u, 3u}) EXPECT_EQ(r.variables.at(ref).text, "stale") << ref;
-    EXPECT_EQ(Host().Journal().Last("EvalHashes")->args.at(3), "7");
 }
 
 TEST_F(Hashes, CallsThatRequestNothingOrNameAnotherFileAreMalformed) {

@@ -74,11 +74,6 @@ TEST_F(OriginalFilename, EachFailingStepIsLoggedWithTheSystemCodeAndWritesNothin
         EXPECT_EQ(LogLines(r.log), Strings{kPrefix + c.line});
         EXPECT_TRUE(r.variables.empty()) << c.line;
     }
-
-    const CallResult r = Call("get_original_filename", {Arg::Str("path", Fixture("version_en"))});
-    EXPECT_EQ(r.result, -1);
-    EXPECT_EQ(LogLines(r.log),
-              Strings{MalformedLine("get_original_filename", "required arguments not found 'original_filename, '")});
 }
 
 }  // namespace

@@ -21,7 +21,6 @@ TEST(VersionQuery, TakesTheFirstWholeTranslationAndNamesItsEntryInLowerCaseHex) 
     EXPECT_EQ(FirstTranslation(nullptr, 8), std::nullopt);
 
     EXPECT_EQ(OriginalFilenameQuery(0x040704E4u), "\\StringFileInfo\\040704e4\\OriginalFilename");
-    EXPECT_EQ(OriginalFilenameQuery(0x040904B0u), "\\StringFileInfo\\040904b0\\OriginalFilename");
     EXPECT_EQ(OriginalFilenameQuery(0x0000000Au), "\\StringFileInfo\\0000000a\\OriginalFilename");
     EXPECT_EQ(OriginalFilenameQuery(0xFFFFFFFFu), "\\StringFileInfo\\ffffffff\\OriginalFilename");
 }

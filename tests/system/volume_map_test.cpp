@@ -92,37 +92,32 @@ TEST(VolumesMap, JoinsFirstMountPathsOfMountedVolumesAndFetchesLongListsAgain) {
 
 TEST(VolumesMap, FailuresKeepTheEntriesCollectedSoFar) {
     const Volume c = Mounted(1, std::u16string(u"C:\\\0\0", 5));
-    {
-        ScriptedVolumes volumes({}, 21);
-        const VolumesMap map = BuildVolumesMap(volumes);
-        EXPECT_EQ(map.code, 21u);
-        EXPECT_EQ(map.text, std::nullopt);
-        EXPECT_EQ(map.failure, "FindFirstVolumeW failed with error code 21\n");
-    }
-    {
-        ScriptedVolumes volumes({}, kErrorNoMoreFiles);
-        EXPECT_EQ(BuildVolumesMap(volumes).failure, "FindFirstVolumeW failed with error code 18\n");
-    }
     Volume device_failure = Mounted(2, std::u16string(u"D:\\\0\0", 5));
     device_failure.device_error = 1;
-    const std::pair<std::vector<Volume>, std::string> cases[] = {
-        {{c, Named(u"\\\\?\\Vol\u00e4me{9}")}, "FindFirstVolumeW/FindNextVolumeW returned a bad path: \\\\?\\Vol\xC3\xA4me{9}\n"},
-        {{c, Named(u"\\??\\Volume{9}\\")}, "FindFirstVolumeW/FindNextVolumeW returned a bad path: \\??\\Volume{9}\\\n"},
-        {{c, Named(u"\\\\?\\\\")}, "FindFirstVolumeW/FindNextVolumeW returned a bad path: \\\\?\\\\\n"},
-        {{c, device_failure}, "QueryDosDeviceW failed with error code 1\n"},
+    const std::optional<std::string> none, only_c = "\\Device\\HarddiskVolume1--C:\\";
+    const std::uint32_t end = kErrorNoMoreFiles;
+    const std::string bad_path = "FindFirstVolumeW/FindNextVolumeW returned a bad path: ";
+    const struct {
+        std::vector<Volume> volumes;
+        std::uint32_t end_error, code;
+        std::optional<std::string> text;
+        std::string failure;
+    } cases[] = {
+        {{}, 21, 21, none, "FindFirstVolumeW failed with error code 21\n"},
+        {{}, end, end, none, "FindFirstVolumeW failed with error code 18\n"},
+        {{c, Named(u"\\\\?\\Vol\u00e4me{9}")}, end, kErrorBadPathname, only_c, bad_path + "\\\\?\\Vol\xC3\xA4me{9}\n"},
+        {{c, Named(u"\\??\\Volume{9}\\")}, end, kErrorBadPathname, only_c, bad_path + "\\??\\Volume{9}\\\n"},
+        {{c, Named(u"\\\\?\\\\")}, end, kErrorBadPathname, only_c, bad_path + "\\\\?\\\\\n"},
+        {{c, device_failure}, end, 1, only_c, "QueryDosDeviceW failed with error code 1\n"},
+        {{c}, 1117, 1117, only_c, "FindNextVolumeW failed with error code 1117\n"},
     };
-    for (const auto& [list, line] : cases) {
-        ScriptedVolumes volumes(list);
+    for (const auto& [list, end_error, code, text, failure] : cases) {
+        ScriptedVolumes volumes(list, end_error);
         const VolumesMap map = BuildVolumesMap(volumes);
-        EXPECT_EQ(map.code, line.starts_with("Query") ? 1u : kErrorBadPathname) << line;
-        EXPECT_EQ(map.text, "\\Device\\HarddiskVolume1--C:\\") << line;
-        EXPECT_EQ(map.failure, line);
+        EXPECT_EQ(map.code, code) << failure;
+        EXPECT_EQ(map.text, text) << failure;
+        EXPECT_EQ(map.failure, failure);
     }
-    ScriptedVolumes volumes({c}, 1117);
-    const VolumesMap map = BuildVolumesMap(volumes);
-    EXPECT_EQ(map.code, 1117u);
-    EXPECT_EQ(map.text, "\\Device\\HarddiskVolume1--C:\\");
-    EXPECT_EQ(map.failure, "FindNextVolumeW failed with error code 1117\n");
 }
 
 }  // namespace

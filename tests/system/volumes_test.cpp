@@ -13,7 +13,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 using Volumes = ModuleTest;
 using VolumeSearch = std::unique_ptr<void, BOOL(WINAPI*)(HANDLE)>;
 
@@ -61,11 +60,6 @@ TEST_F(Volumes, MapPairsEachMountedDeviceWithItsFirstMountPath) {
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.log.empty());
     EXPECT_EQ(r.variables.at(1).text, machine.map);
-
-    const CallResult unbound = Call("get_volumes_map", {});
-    EXPECT_EQ(unbound.result, -1);
-    EXPECT_EQ(LogLines(unbound.log),
-              Strings{MalformedLine("get_volumes_map", "required arguments not found 'volumes_map, '")});
 }
 
 TEST_F(Volumes, SerialAndTypeAnswerForRootPathsOnly) {
