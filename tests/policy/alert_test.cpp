@@ -43,9 +43,9 @@ TEST_F(Alerts, PathsSplitIntoFolderAndFileName) {
         const char *path, *folder, *file_name;
     } cases[] = {
         {"C:\\dir\\app.exe", "C:\\dir", "app.exe"}, {"C:\\app.exe", "C:\\", "app.exe"}, {"a.exe", "a.exe", "a.exe"},
-        {"\\\\?\\C:\\dir\\app.exe", "\\\\?\\C:\\dir", "app.exe"}, {"\\\\?\\C:\\app.exe", "\\\\?\\C:\\", "app.exe"},
+        {"\\\\?\\C:\\app.exe", "\\\\?\\C:\\", "app.exe"},
         {"\\\\?\\UNC\\server\\share\\app.exe", "\\\\?\\UNC\\server\\share", "app.exe"},
-        {"C:/dir/app.exe", "C:/dir", "C:/dir/app.exe"}, {"C:", "C:\\", "C:"},  // '/' separates folders only
+        {"C:\\dir/app.exe", "C:\\dir", "app.exe"}, {"C:/dir/sub/", "C:/dir/sub", "sub"}, {"C:", "C:\\", "C:"},
         {"C:\\dir\\sub\\", "C:\\dir\\sub", "sub"}, {"\\\\?\\UNC\\", "\\\\?\\UNC", ""},
     };
     for (const auto& c : cases) {
