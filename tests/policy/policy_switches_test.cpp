@@ -86,13 +86,20 @@ TEST_F(PolicySwitches, AFailedResolutionEndsWhitelistingWithItsStatus) {
     EXPECT_TRUE(call->log.empty());
 }
 
-TEST_F(PolicySwitches, TheRulesEngineHearsOfAWhitelistingEvenWhenTheHostFails) {
+TEST_F(PolicySwitches, WhitelistingNotifiesWhateverTheHostAnsweredAndKeepsTheAnswer) {
     Host().ForceResult("WhitelistProcess", 5);
     auto call = NewCall();
     call->process_uid = 42;
     call->process_id = 1;
     EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 42)}, *call).result, 5);
     EXPECT_EQ(call->whitelisted_notifications, std::vector<std::uint64_t>{42});
+    // A host without the notice loses the notice, not the whitelisting's result.
+    call->Record()->OnProcessWhitelisted = nullptr;
+    const CallResult r = Call("whitelist_process", {Arg::Int("puid", 42)}, *call);
+    EXPECT_EQ(r.result, 5);
+    EXPECT_THAT(LogLines(r.log), ElementsAre("1:whitelist_process: rules engine not notified: host operation "
+                                             "'OnProcessWhitelisted' is not available"));
+    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 2u);
 }
 
 TEST_F(PolicySwitches, SuppressionAlwaysResolvesAndNeverNotifies) {
