@@ -11,15 +11,12 @@ namespace {
 constexpr auto kEach = JsonHighBytes::kEscapeEach;
 constexpr auto kUtf8 = JsonHighBytes::kKeepUtf8;
 
-TEST(JsonEscape, EscapesQuoteBackslashAndEveryByteOutsidePrintableAscii) {
+TEST(JsonEscape, EscapesEveryByteOutsidePrintableAsciiButWellFormedUtf8WhenAskedTo) {
     EXPECT_EQ(JsonQuote("", kEach), "\"\"");
     EXPECT_EQ(JsonQuote("C:\\d \"x\" ~/", kUtf8), "\"C:\\\\d \\\"x\\\" ~/\"");
     EXPECT_EQ(JsonEscape(std::string("\t\r\n\0\x01\x1f\x7f", 7), kEach), "\\t\\r\\n\\u0000\\u0001\\u001f\\u007f");
     // Byte by byte: U+00E9 in UTF-8 becomes two characters.
     EXPECT_EQ(JsonEscape("\xc3\xa9\xff", kEach), "\\u00c3\\u00a9\\u00ff");
-}
-
-TEST(JsonEscape, KeepsWellFormedUtf8AndEscapesEveryOtherHighByte) {
     // U+00E9, U+20AC, U+10FFFF: the longest forms, up to the last code point.
     EXPECT_EQ(JsonEscape("\xc3\xa9 \xe2\x82\xac \xf4\x8f\xbf\xbf", kUtf8), "\xc3\xa9 \xe2\x82\xac \xf4\x8f\xbf\xbf");
     // Overlong forms, a surrogate, past U+10FFFF, a lone continuation byte and a cut sequence.

@@ -49,25 +49,17 @@ TEST_F(PolicySwitches, MonitoredStatusPassesAnyNonZeroAsTrue) {
     EXPECT_EQ(Host().State().monitored, (std::map<std::uint64_t, bool>{{77, true}, {78, false}}));
 }
 
-TEST_F(PolicySwitches, WhitelistingTheTriggeringProcessUsesItsOwnPid) {
-    auto call = NewCall();
-    call->process_uid = 42;
-    call->process_id = 777;
-    const CallResult r = Call("whitelist_process", {Arg::Int("puid", 42)}, *call);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"42", "777"}));
-    EXPECT_EQ(call->whitelisted_notifications, std::vector<std::uint64_t>{42});
-    EXPECT_THAT(call->operations, ElementsAre("GetProcessUid", "GetProcessId"));
-}
-
-TEST_F(PolicySwitches, WhitelistingAnotherProcessResolvesItsPid) {
+TEST_F(PolicySwitches, WhitelistingTakesTheTriggeringProcessPidAndResolvesAnyOther) {
     auto call = NewCall();
     call->process_uid = 42;
     call->process_id = 777;
     call->resolve_process[43] = {0, 888};
+    EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 42)}, *call).result, 0);
+    EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"42", "777"}));
+    EXPECT_THAT(call->operations, ElementsAre("GetProcessUid", "GetProcessId"));
     EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 43)}, *call).result, 0);
     EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"43", "888"}));
-    EXPECT_EQ(call->whitelisted_notifications, std::vector<std::uint64_t>{43});
+    EXPECT_EQ(call->whitelisted_notifications, (std::vector<std::uint64_t>{42, 43}));
 
     // The triggering process without a pid is resolved like any other.
     auto no_pid = NewCall();

