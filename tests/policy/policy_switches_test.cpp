@@ -49,50 +49,45 @@ TEST_F(PolicySwitches, MonitoredStatusPassesAnyNonZeroAsTrue) {
     EXPECT_EQ(Host().State().monitored, (std::map<std::uint64_t, bool>{{77, true}, {78, false}}));
 }
 
-TEST_F(PolicySwitches, WhitelistingTheTriggeringProcessUsesItsOwnPid) {
-    auto call = NewCall();
-    call->process_uid = 42;
-    call->process_id = 777;
-    const CallResult r = Call("whitelist_process", {Arg::Int("puid", 42)}, *call);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"42", "777"}));
-    EXPECT_EQ(call->whitelisted_notifications, std::vector<std::uint64_t>{42});
-    EXPECT_THAT(call->operations, ElementsAre("GetProcessUid", "GetProcessId"));
-}
-
-TEST_F(PolicySwitches, WhitelistingAnotherProcessResolvesItsPid) {
+TEST_F(PolicySwitches, WhitelistingTakesTheTriggeringProcessPidAndResolvesAnyOtherOrStops) {
     auto call = NewCall();
     call->process_uid = 42;
     call->process_id = 777;
     call->resolve_process[43] = {0, 888};
+    EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 42)}, *call).result, 0);
+    EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"42", "777"}));
+    EXPECT_THAT(call->operations, ElementsAre("GetProcessUid", "GetProcessId"));
     EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 43)}, *call).result, 0);
     EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"43", "888"}));
-    EXPECT_EQ(call->whitelisted_notifications, std::vector<std::uint64_t>{43});
+    EXPECT_EQ(call->whitelisted_notifications, (std::vector<std::uint64_t>{42, 43}));
 
-    // The triggering process without a pid is resolved like any other.
+    // The triggering process without a pid is resolved like any other; a failed resolution ends it.
     auto no_pid = NewCall();
     no_pid->process_uid = 44;
     no_pid->resolve_process[44] = {0, 999};
+    no_pid->resolve_process[50] = {31, 0};
     EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 44)}, *no_pid).result, 0);
     EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"44", "999"}));
+    EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 50)}, *no_pid).result, 31);
+    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 3u);
+    EXPECT_EQ(no_pid->whitelisted_notifications, std::vector<std::uint64_t>{44});
+    EXPECT_TRUE(call->log.empty() && no_pid->log.empty());
 }
 
-TEST_F(PolicySwitches, AFailedResolutionEndsWhitelistingWithItsStatus) {
-    auto call = NewCall();
-    call->resolve_process[50] = {31, 0};
-    EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 50)}, *call).result, 31);
-    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 0u);
-    EXPECT_TRUE(call->whitelisted_notifications.empty());
-    EXPECT_TRUE(call->log.empty());
-}
-
-TEST_F(PolicySwitches, TheRulesEngineHearsOfAWhitelistingEvenWhenTheHostFails) {
+TEST_F(PolicySwitches, WhitelistingNotifiesWhateverTheHostAnsweredAndKeepsTheAnswer) {
     Host().ForceResult("WhitelistProcess", 5);
     auto call = NewCall();
     call->process_uid = 42;
     call->process_id = 1;
     EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 42)}, *call).result, 5);
     EXPECT_EQ(call->whitelisted_notifications, std::vector<std::uint64_t>{42});
+    // A host without the notice loses the notice, not the whitelisting's result.
+    call->Record()->OnProcessWhitelisted = nullptr;
+    const CallResult r = Call("whitelist_process", {Arg::Int("puid", 42)}, *call);
+    EXPECT_EQ(r.result, 5);
+    EXPECT_THAT(LogLines(r.log), ElementsAre("1:whitelist_process: rules engine not notified: host operation "
+                                             "'OnProcessWhitelisted' is not available"));
+    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 2u);
 }
 
 TEST_F(PolicySwitches, SuppressionAlwaysResolvesAndNeverNotifies) {

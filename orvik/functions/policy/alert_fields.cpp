@@ -22,9 +22,9 @@ std::string AlertFileName(std::string_view path) {
             break;
         }
     }
-    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
-    const std::size_t separator = path.rfind('\\');
-    return std::string(separator == std::string_view::npos ? path : path.substr(separator + 1));
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.remove_suffix(1);
+    const std::size_t last_separator = path.find_last_of("/\\");
+    return std::string(last_separator == std::string_view::npos ? path : path.substr(last_separator + 1));
 }
 
 bool DecodeDigest(std::string_view text, std::uint8_t* out, std::size_t size) {

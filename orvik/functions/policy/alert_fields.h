@@ -17,8 +17,8 @@ inline constexpr std::size_t kSha256Size = 32;
 // A bare drive ("C:") gets its backslash back, so it still names the root.
 std::string AlertFolder(std::string_view path);
 
-// The last '\'-separated component once a leading "\\?\UNC\" or "\\?\" and
-// any trailing backslashes are dropped. '/' does not separate here.
+// The last component, after the last '/' or '\', once a leading "\\?\UNC\" or
+// "\\?\" and any trailing separators are dropped.
 std::string AlertFileName(std::string_view path);
 
 // Fills `out` (exactly `size` bytes) with the decoded hex digest, zeros where

@@ -1,6 +1,7 @@
 // Whitelisting and suppression of a process by its host uid. Both end in the
 // same host operation; they differ in how the pid is found and in that only
 // whitelisting tells the rules engine afterwards.
+#include "common/error.h"
 #include "orvik/context/argument_names.h"
 #include "policy_functions.h"
 #include "target_process.h"
@@ -13,7 +14,12 @@ std::int64_t WhitelistProcess(Invocation& call) {
     if (const std::int32_t status = PidOfProcess(call, puid, pid); status != 0) return status;
 
     const std::int32_t result = call.library.WhitelistProcess(puid, static_cast<std::uint32_t>(pid));
-    call.call.OnProcessWhitelisted(puid);
+    // The whitelisting is done: a failed notice must not turn its result into a failure.
+    try {
+        call.call.OnProcessWhitelisted(puid);
+    } catch (const Common::Error& error) {
+        call.call.Log(kLogWarning, "whitelist_process: rules engine not notified: " + error.Text());
+    }
     return result;
 }
 

@@ -1,116 +1,115 @@
 #include "telemetry_body.h"
 
 #include <exception>
+#include <memory>
 
 #include <json/json.h>
+
+#include "common/json_escape.h"
 
 namespace ScanEngine::Policy {
 namespace {
 
-constexpr std::size_t kNone = std::string_view::npos;
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Whitespace and comments as the reader skips them, and nothing else. A block
-// comment must be closed.
-bool OnlySpaceAndComments(std::string_view text) {
+bool IsJsonSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// Length of the JSON number at the start of `text`, 0 when there is none:
+// no leading zeros, digits on both sides of the point and after the exponent.
+std::size_t NumberLength(std::string_view text) {
     std::size_t i = 0;
-    while (i < text.size()) {
-        const char c = text[i];
-        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-            ++i;
-        } else if (text.substr(i, 2) == "//") {
-            i = text.find_first_of("\r\n", i + 2);
-            if (i == kNone) return true;
-        } else if (text.substr(i, 2) == "/*") {
-            const std::size_t end = text.find("*/", i + 2);
-            if (end == kNone) return false;
-            i = end + 2;
+    const auto digits = [&] {
+        const std::size_t from = i;
+        while (i < text.size() && IsDigit(text[i])) ++i;
+        return i - from;
+    };
+    if (i < text.size() && text[i] == '-') ++i;
+    if (i < text.size() && text[i] == '0') ++i;
+    else if (digits() == 0) return 0;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        if (digits() == 0) return 0;
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+        if (digits() == 0) return 0;
+    }
+    // "01" or "1.2.3" would otherwise pass as two numbers the reader takes as one.
+    if (i < text.size() && (IsDigit(text[i]) || text[i] == '.' || text[i] == 'e' || text[i] == 'E' ||
+                            text[i] == '+' || text[i] == '-'))
+        return 0;
+    return i;
+}
+
+// Length of the string literal at the start of `text` (which starts with a
+// quote), 0 when it is unclosed or holds a control byte or malformed UTF-8.
+// Escapes are only skipped here; the reader checks them.
+std::size_t StringLength(std::string_view text) {
+    for (std::size_t i = 1; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '"') return i + 1;
+        if (byte < 0x20) return 0;
+        if (byte == '\\') {
+            i += 2;
+        } else if (byte >= 0x80) {
+            const std::size_t length = Common::Utf8SequenceLength(text.substr(i));
+            if (length == 0) return 0;
+            i += length;
         } else {
-            return false;
+            ++i;
         }
+    }
+    return 0;
+}
+
+// A flat pass over the tokens, before the reader recurses into the text:
+// nesting is counted outside strings and bounded, and the forms the reader
+// lets through although strict readers refuse them are caught: lax numbers,
+// control bytes and malformed UTF-8 in strings, and anything outside strings
+// that is not JSON there (comments, a byte-order mark).
+bool TokensAreStrict(std::string_view text) {
+    std::size_t depth = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        std::size_t length = 1;
+        if (c == '"') {
+            length = StringLength(text.substr(i));
+        } else if (c == '-' || IsDigit(c)) {
+            length = NumberLength(text.substr(i));
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxEmbeddedDepth) return false;
+        } else if (c == ']' || c == '}') {
+            if (depth-- == 0) return false;
+        } else if (!IsJsonSpace(c) && c != ',' && c != ':' && !(c >= 'a' && c <= 'z')) {
+            return false;  // letters are the literals' own; the reader checks them
+        }
+        if (length == 0) return false;
+        i += length;
     }
     return true;
 }
 
-// The reader lets raw control characters through inside strings; embedded
-// as they are, they would leave the body unreadable.
-bool ValueTextKeepsBodyReadable(std::string_view text) {
-    enum class State { kCode, kString, kLineComment, kBlockComment } state = State::kCode;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
-        switch (state) {
-            case State::kCode:
-                if (c == '"') state = State::kString;
-                else if (c == '/' && next == '/') state = State::kLineComment, ++i;
-                else if (c == '/' && next == '*') state = State::kBlockComment, ++i;
-                break;
-            case State::kString:
-                if (static_cast<unsigned char>(c) < 0x20) return false;
-                if (c == '\\') {
-                    if (i + 1 < text.size() && static_cast<unsigned char>(next) < 0x20) return false;
-                    ++i;
-                } else if (c == '"') {
-                    state = State::kCode;
-                }
-                break;
-            case State::kLineComment:
-                if (c == '\n' || c == '\r') state = State::kCode;
-                break;
-            case State::kBlockComment:
-                if (c == '*' && next == '/') state = State::kCode, ++i;
-                break;
-        }
+bool StrictReaderAccepts(std::string_view text) {
+    Json::CharReaderBuilder builder;
+    Json::CharReaderBuilder::strictMode(&builder.settings_);
+    builder.settings_["skipBom"] = false;
+    // The root and a value inside the innermost container count as well.
+    builder.settings_["stackLimit"] = static_cast<int>(kMaxEmbeddedDepth) + 1;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string errors;
+    try {
+        return reader->parse(text.data(), text.data() + text.size(), &root, &errors) &&
+               (root.isArray() || root.isObject());
+    } catch (const std::exception&) {
+        return false;  // the reader's own depth limit: text, not structure
     }
-    return state == State::kCode;
 }
 
 }  // namespace
 
-bool IsEmbeddableJson(std::string_view text) {
-    Json::Value root;
-    try {
-        Json::Reader reader;
-        if (!reader.parse(text.data(), text.data() + text.size(), root)) return false;
-    } catch (const std::exception&) {
-        // Nesting beyond the reader's depth limit: not something to embed.
-        return false;
-    }
-    if (!root.isArray() && !root.isObject()) return false;
-
-    // The reader stops after the first value and ignores what follows it, so
-    // "{} trailing" parses; only whitespace and comments may surround the value.
-    const auto start = static_cast<std::size_t>(root.getOffsetStart());
-    const auto limit = static_cast<std::size_t>(root.getOffsetLimit());
-    if (start > limit || limit > text.size()) return false;
-    return OnlySpaceAndComments(text.substr(0, start)) && OnlySpaceAndComments(text.substr(limit)) &&
-           ValueTextKeepsBodyReadable(text.substr(start, limit - start));
-}
-
-std::string QuoteJsonString(std::string_view text) {
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string quoted;
-    quoted.reserve(text.size() + 2);
-    quoted += '"';
-    for (const char c : text) {
-        switch (c) {
-            case '\\': quoted += "\\\\"; break;
-            case '"': quoted += "\\\""; break;
-            case '\t': quoted += "\\t"; break;
-            case '\r': quoted += "\\r"; break;
-            case '\n': quoted += "\\n"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 0x20) {
-                    quoted += "\\u00";
-                    quoted += kHex[static_cast<unsigned char>(c) >> 4];
-                    quoted += kHex[static_cast<unsigned char>(c) & 0x0F];
-                } else {
-                    quoted += c;
-                }
-        }
-    }
-    quoted += '"';
-    return quoted;
-}
+bool IsEmbeddableJson(std::string_view text) { return TokensAreStrict(text) && StrictReaderAccepts(text); }
 
 void TelemetryBody::StartMember(std::string_view name) {
     if (!empty_) text_ += ",\n";
@@ -128,7 +127,7 @@ void TelemetryBody::AddInteger(std::string_view name, std::int64_t value) {
 void TelemetryBody::AddString(std::string_view name, std::string_view value) {
     StartMember(name);
     if (IsEmbeddableJson(value)) text_ += value;
-    else text_ += QuoteJsonString(value);
+    else text_ += Common::JsonQuote(value, Common::JsonHighBytes::kKeepUtf8);
 }
 
 std::string TelemetryBody::Finish() && {

@@ -1,8 +1,10 @@
 // Telemetry bodies: JSON objects built member by member, one member per line.
-// A string member whose text is itself a JSON array or object is embedded as
-// structure; any other text becomes an escaped JSON string.
+// A string member whose text is itself a strict JSON array or object is
+// embedded as structure; any other text becomes a JSON string. Every body is
+// strict JSON in UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -27,13 +29,13 @@ private:
     bool empty_ = true;
 };
 
-// True when the text is one JSON array or object, with nothing around it but
-// whitespace and comments, so that inserting it unchanged keeps the body
-// well formed.
-bool IsEmbeddableJson(std::string_view text);
+// Deepest nesting embedded as structure. It bounds the reader's recursion,
+// and so the stack a call takes on the host's thread.
+inline constexpr std::size_t kMaxEmbeddedDepth = 64;
 
-// The text as a JSON string literal, quotes included. Every byte below 0x20
-// is escaped; other bytes are copied unchanged.
-std::string QuoteJsonString(std::string_view text);
+// True when the text is one JSON array or object in the strict grammar (no
+// comments, nothing around it but whitespace, UTF-8, no control bytes in
+// strings, unique member names), nested at most kMaxEmbeddedDepth deep.
+bool IsEmbeddableJson(std::string_view text);
 
 }  // namespace ScanEngine::Policy

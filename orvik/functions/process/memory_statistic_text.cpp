@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "common/json_escape.h"
+
 namespace ScanEngine::Process {
 namespace {
 
@@ -37,6 +39,10 @@ std::string Hex(std::uint64_t value) {
 
 std::string Decimal(std::uint64_t value) { return std::to_string(value); }
 
+// Names come from another process in no known encoding: every byte outside
+// printable ASCII is escaped, so the text stays ASCII and every byte survives.
+std::string Name(std::string_view name) { return Common::JsonEscape(name, Common::JsonHighBytes::kEscapeEach); }
+
 // Appends "name":"value" (with a leading comma unless it is the object's first member).
 void Member(std::string& out, const char* name, const std::string& value, bool first = false) {
     if (!first) out += ',';
@@ -62,7 +68,7 @@ void Array(std::string& out, const char* name, const std::vector<Item>& items, W
 
 void WriteSection(std::string& out, const SectionEntry& section) {
     out += '{';
-    Member(out, "name", JsonEscape(section.header.name), true);
+    Member(out, "name", Name(section.header.name), true);
     Member(out, "base", Pointer(section.header.relative_address));
     Member(out, "size", Hex(section.header.raw_size));
     Member(out, "oprot", Hex(section.header.characteristics));
@@ -72,7 +78,7 @@ void WriteSection(std::string& out, const SectionEntry& section) {
 
 void WriteModule(std::string& out, const ModuleEntry& module) {
     out += '{';
-    Member(out, "name", JsonEscape(module.name), true);
+    Member(out, "name", Name(module.name), true);
     Member(out, "base", Pointer(module.base));
     Member(out, "size", Hex(module.size));
     Array(out, "sections", module.sections, WriteSection);
@@ -137,25 +143,6 @@ std::vector<SectionHeader> ReadSectionHeaders(std::span<const std::uint8_t> page
         sections.push_back(std::move(section));
     }
     return sections;
-}
-
-std::string JsonEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }
 
 std::uint16_t PortFromTableField(std::uint32_t field) {

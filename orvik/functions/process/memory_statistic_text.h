@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <span>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace ScanEngine::Process {
@@ -64,15 +63,11 @@ struct MemoryStatistic {
 // wholly inside `page` are returned; anything malformed gives none.
 std::vector<SectionHeader> ReadSectionHeaders(std::span<const std::uint8_t> page);
 
-// `text` as the inside of a JSON string: quote, backslash and control
-// characters escaped, every other byte unchanged.
-std::string JsonEscape(std::string_view text);
-
 // A port field of a TCP table row (network byte order in its low 16 bits) in host order.
 std::uint16_t PortFromTableField(std::uint32_t field);
 
 // The statistic text: {"mods":[...],"vmem":[...],"threads":[...],"inet":[...]},
-// every value a string, no spaces.
+// every value a string, no spaces, names escaped down to printable ASCII.
 std::string FormatMemoryStatistic(const MemoryStatistic& statistic);
 
 }  // namespace ScanEngine::Process
