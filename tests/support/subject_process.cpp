@@ -79,4 +79,26 @@ void SubjectProcess::Close() {
     }
 }
 
+LongPathDll::LongPathDll(const std::wstring& name) {
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    std::wstring folder = L"\\\\?\\" + std::wstring(temp) + L"orvik-long-" + std::to_wstring(GetCurrentProcessId());
+    for (int level = 0; level < 3; ++level) {
+        if (level > 0) folder += L"\\" + std::wstring(120, L'a' + level);
+        if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            throw std::runtime_error("long path: no folder");
+        folders_.push_back(folder);
+    }
+    file_ = folder + L"\\" + name;
+    const std::wstring source = SubjectProcess::ExecutablePath();
+    if (!CopyFileW((source.substr(0, source.find_last_of(L"\\/") + 1) + name).c_str(), file_.c_str(), FALSE))
+        throw std::runtime_error("long path: no copy");
+    path_ = Common::WideToUtf8(file_.data(), file_.size());
+}
+
+LongPathDll::~LongPathDll() {
+    DeleteFileW(file_.c_str());
+    for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder) RemoveDirectoryW(folder->c_str());
+}
+
 }  // namespace OrvikTest

@@ -41,4 +41,22 @@ private:
     std::map<std::string, std::string> values_;
 };
 
+// A copy of a DLL that lies next to the tests, in a folder whose path is
+// longer than MAX_PATH, for a subject to load ("load=" + Path()). Removed
+// when the holder ends, so it must outlive the subject.
+class LongPathDll {
+public:
+    explicit LongPathDll(const std::wstring& name);
+    LongPathDll(const LongPathDll&) = delete;
+    LongPathDll& operator=(const LongPathDll&) = delete;
+    ~LongPathDll();
+
+    const std::string& Path() const { return path_; }
+
+private:
+    std::vector<std::wstring> folders_;
+    std::wstring file_;
+    std::string path_;
+};
+
 }  // namespace OrvikTest
