@@ -141,8 +141,9 @@ TEST_F(ProcessControl, OnlyVisibleTopLevelWindowsCount) {
 }
 
 TEST_F(ProcessControl, LoadedModulesAreListedAsTheSystemListsThemWithFullNames) {
-    const LongPathDll long_dll(L"version_en.dll");
-    SubjectProcess subject({"load=dbghelp.dll", "load=" + long_dll.Path()});
+    const test::TempDir dir;
+    const std::string long_dll = LongPathCopy(dir, "version_en.dll");
+    SubjectProcess subject({"load=dbghelp.dll", "load=" + long_dll});
     HMODULE modules[1024];
     DWORD needed = 0;
     ASSERT_TRUE(K32EnumProcessModules(subject.Handle(), modules, sizeof modules, &needed));
@@ -157,7 +158,7 @@ TEST_F(ProcessControl, LoadedModulesAreListedAsTheSystemListsThemWithFullNames) 
     EXPECT_EQ(r.result, static_cast<std::int64_t>(needed / sizeof(HMODULE)));
     EXPECT_EQ(r.variables.at(1).text, expected);
     EXPECT_NE(expected.find("dbghelp.dll::"), std::string::npos);
-    EXPECT_NE(expected.find(long_dll.Path().substr(4) + "::"), std::string::npos) << expected;
+    EXPECT_NE(expected.find(long_dll.substr(4) + "::"), std::string::npos) << expected;
     // A process that cannot be opened: 0, nothing written.
     r = Call("get_loaded_modules", {Arg::Int("pid", 0), Arg::OutStr("modules", 1)});
     EXPECT_EQ(r.result, 0);

@@ -51,9 +51,10 @@ protected:
     }
     // A module with a name longer than MAX_PATH, which Wine's symbol handler
     // cannot register (error 3): the scan goes on without it.
-    LongPathDll long_dll_{L"version_en.dll"};
-    SubjectProcess subject_{{"rwx-spin", "rwx-callout", "worker", "load=" + long_dll_.Path()}};
-    const std::string skip_line_ = "2:Module '" + long_dll_.Path().substr(4) + "' skipped. ERROR: 3\n";
+    const test::TempDir dir_;
+    const std::string long_dll_ = LongPathCopy(dir_, "version_en.dll");
+    SubjectProcess subject_{{"rwx-spin", "rwx-callout", "worker", "load=" + long_dll_}};
+    const std::string skip_line_ = "2:Module '" + long_dll_.substr(4) + "' skipped. ERROR: 3\n";
     const std::uint64_t spin_ = subject_.Number("rwx_spin_thread"), callout_ = subject_.Number("rwx_callout_thread"),
                         worker_ = subject_.Number("worker_thread");
     const Common::UniqueHandle spin_thread_ = Watch(spin_), callout_thread_ = Watch(callout_),

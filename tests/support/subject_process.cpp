@@ -79,26 +79,16 @@ void SubjectProcess::Close() {
     }
 }
 
-LongPathDll::LongPathDll(const std::wstring& name) {
-    wchar_t temp[MAX_PATH + 1] = {};
-    GetTempPathW(MAX_PATH + 1, temp);
-    std::wstring folder = L"\\\\?\\" + std::wstring(temp) + L"orvik-long-" + std::to_wstring(GetCurrentProcessId());
-    for (int level = 0; level < 3; ++level) {
-        if (level > 0) folder += L"\\" + std::wstring(120, L'a' + level);
-        if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-            throw std::runtime_error("long path: no folder");
-        folders_.push_back(folder);
-    }
-    file_ = folder + L"\\" + name;
-    const std::wstring source = SubjectProcess::ExecutablePath();
-    if (!CopyFileW((source.substr(0, source.find_last_of(L"\\/") + 1) + name).c_str(), file_.c_str(), FALSE))
-        throw std::runtime_error("long path: no copy");
-    path_ = Common::WideToUtf8(file_.data(), file_.size());
-}
-
-LongPathDll::~LongPathDll() {
-    DeleteFileW(file_.c_str());
-    for (auto folder = folders_.rbegin(); folder != folders_.rend(); ++folder) RemoveDirectoryW(folder->c_str());
+std::string LongPathCopy(const test::TempDir& dir, const std::string& name) {
+    const std::string folder = std::string(120, 'a') + "\\" + std::string(120, 'b');
+    dir.MakeDir(folder.substr(0, 120));
+    dir.MakeDir(folder);
+    const std::wstring self = SubjectProcess::ExecutablePath();
+    const std::string copy = "\\\\?\\" + dir.Path(folder + "\\" + name);
+    if (!CopyFileW((self.substr(0, self.find_last_of(L"\\/") + 1) + Common::Utf8ToWide(name.c_str())).c_str(),
+                   Common::Utf8ToWide(copy.c_str()).c_str(), FALSE))
+        throw std::runtime_error("no long-path copy");
+    return copy;
 }
 
 }  // namespace OrvikTest

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
+
 namespace OrvikTest {
 
 class SubjectProcess {
@@ -41,22 +43,8 @@ private:
     std::map<std::string, std::string> values_;
 };
 
-// A copy of a DLL that lies next to the tests, in a folder whose path is
-// longer than MAX_PATH, for a subject to load ("load=" + Path()). Removed
-// when the holder ends, so it must outlive the subject.
-class LongPathDll {
-public:
-    explicit LongPathDll(const std::wstring& name);
-    LongPathDll(const LongPathDll&) = delete;
-    LongPathDll& operator=(const LongPathDll&) = delete;
-    ~LongPathDll();
-
-    const std::string& Path() const { return path_; }
-
-private:
-    std::vector<std::wstring> folders_;
-    std::wstring file_;
-    std::string path_;
-};
+// A copy of a DLL that lies next to the tests, in a folder of `dir` whose
+// path is longer than MAX_PATH: its path, for a subject to load.
+std::string LongPathCopy(const test::TempDir& dir, const std::string& name);
 
 }  // namespace OrvikTest
