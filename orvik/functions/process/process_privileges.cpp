@@ -1,6 +1,6 @@
 // What a process's token says about its standing: mandatory integrity level,
-// elevation and membership of the local Administrators group. Every handle is owned,
-// so each early return closes what was opened before it.
+// elevation and membership of the local Administrators group. Every handle is
+// owned, so each early return closes what was opened before it.
 #include <windows.h>
 
 #include <cstdint>

@@ -126,8 +126,8 @@ std::optional<std::vector<ModuleImage>> ListModules(HANDLE process, const CallCo
         if (!K32GetModuleInformation(process, handle, &info, sizeof info) ||
             (path = ModuleFileName(process, handle)).empty() ||
             K32GetModuleBaseNameW(process, handle, name, MAX_PATH) == 0) {
-            LogSkippedModule(call, FormatString("at 0x%llx", reinterpret_cast<unsigned long long>(handle)),
-                             GetLastError());
+            const DWORD failure = GetLastError();
+            LogSkippedModule(call, FormatString("at 0x%llx", reinterpret_cast<unsigned long long>(handle)), failure);
             continue;
         }
         modules.push_back({std::move(path), name, reinterpret_cast<DWORD64>(info.lpBaseOfDll), info.SizeOfImage});
