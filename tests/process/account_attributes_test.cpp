@@ -58,19 +58,20 @@ Vars AccountVars(const std::string& sid, const std::string& type) {
 
 // The three get_proc_priv_attr outputs (refs 1 to 3) as the test reads them.
 Vars PrivilegeVars(HANDLE process) {
-    const auto label = TokenWords(process, TokenIntegrityLevel);
+    const auto label = TokenWords(process, TokenIntegrityLevel), elevation = TokenWords(process, TokenElevation);
     UniqueHandle token, duplicate;
     BYTE admins[SECURITY_MAX_SID_SIZE];
     DWORD size = sizeof admins;
     BOOL member = FALSE;
-    if (label.empty() || !OpenProcessToken(process, TOKEN_DUPLICATE | TOKEN_QUERY, token.Put()) ||
+    if (label.empty() || elevation.empty() || !OpenProcessToken(process, TOKEN_DUPLICATE | TOKEN_QUERY, token.Put()) ||
         !DuplicateToken(token.Get(), SecurityImpersonation, duplicate.Put()) ||
         !CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &size) ||
         !CheckTokenMembership(duplicate.Get(), admins, &member))
         return {{0, "unreadable"}};
     const PSID sid = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(label.data())->Label.Sid;
     const DWORD level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1u);
-    return {{1, "i:" + std::to_string(level)}, {2, "i:0"}, {3, member ? "i:1" : "i:0"}};
+    const bool elevated = reinterpret_cast<const TOKEN_ELEVATION*>(elevation.data())->TokenIsElevated;
+    return {{1, "i:" + std::to_string(level)}, {2, elevated ? "i:1" : "i:0"}, {3, member ? "i:1" : "i:0"}};
 }
 
 // Handles this process holds, from the system's handle table (Wine keeps no
@@ -127,7 +128,7 @@ TEST_F(AccountAttributes, BySidNamesAccountsAndWritesTheBinarySidEvenWhenNoneMat
 }
 
 TEST_F(AccountAttributes, BySidRejectsTextsThatAreNoSidAndWritesNothing) {
-    for (const std::string text : {"S-2-5-18", "S-1", "Administrators", "S-1-5-4294967296"}) {
+    for (const std::string text : {"S-2-5-18", "S-1", "Administrators", "S-1-5-4294967296", "S-1-5-21-1-2-3-4-5-6-7-500"}) {
         const CallResult r = Call("get_acc_attr_by_sid", AccountArgs(Arg::Str("sid_str", text)));
         EXPECT_EQ(r.result, -1) << text;
         EXPECT_EQ(LogLines(r.log), Strings{"2:Can't convert string '" + text + "' to SID"});

@@ -140,22 +140,25 @@ TEST_F(ProcessControl, OnlyVisibleTopLevelWindowsCount) {
     EXPECT_EQ(LogLines(r.log), Strings{"2:0x00000006: " + Common::FormatWindowsError(ERROR_INVALID_HANDLE)});
 }
 
-TEST_F(ProcessControl, LoadedModulesAreListedAsTheSystemListsThem) {
-    SubjectProcess subject({"load=dbghelp.dll"});
+TEST_F(ProcessControl, LoadedModulesAreListedAsTheSystemListsThemWithFullNames) {
+    const test::TempDir dir;
+    const std::string long_dll = LongPathCopy(dir, "version_en.dll");
+    SubjectProcess subject({"load=dbghelp.dll", "load=" + long_dll});
     HMODULE modules[1024];
     DWORD needed = 0;
     ASSERT_TRUE(K32EnumProcessModules(subject.Handle(), modules, sizeof modules, &needed));
     std::string expected;
+    std::wstring name(32768, L'\0');
     for (DWORD i = 0; i < needed / sizeof(HMODULE); ++i) {
-        wchar_t name[MAX_PATH];
-        const DWORD length = K32GetModuleFileNameExW(subject.Handle(), modules[i], name, MAX_PATH);
+        const DWORD length = K32GetModuleFileNameExW(subject.Handle(), modules[i], name.data(), 32768);
         ASSERT_GT(length, 0u);
-        expected += Common::WideToUtf8(name, length) + "::";
+        expected += Common::WideToUtf8(name.data(), length) + "::";
     }
     CallResult r = Call("get_loaded_modules", {Arg::Int("pid", subject.Pid()), Arg::OutStr("modules", 1)});
     EXPECT_EQ(r.result, static_cast<std::int64_t>(needed / sizeof(HMODULE)));
     EXPECT_EQ(r.variables.at(1).text, expected);
     EXPECT_NE(expected.find("dbghelp.dll::"), std::string::npos);
+    EXPECT_NE(expected.find(long_dll.substr(4) + "::"), std::string::npos) << expected;
     // A process that cannot be opened: 0, nothing written.
     r = Call("get_loaded_modules", {Arg::Int("pid", 0), Arg::OutStr("modules", 1)});
     EXPECT_EQ(r.result, 0);

@@ -28,9 +28,9 @@ TEST(SidParse, ReadsLeadingFieldsTheWayScanfDoes) {
     EXPECT_EQ(Parsed("S-1-5-18"), system);
     EXPECT_EQ(Parsed("S-1-5"), nt);
     EXPECT_EQ(Parsed("S-1-5-21-1-2-3-1000"), "010500000000000515000000010000000200000003000000e8030000");
-    // Ten fields at most: the ninth sub-authority and beyond are never read.
-    EXPECT_EQ(Parsed("S-1-5-1-2-3-4-5-6-7-8-9-10"),
-              "0108000000000005" "0100000002000000030000000400000005000000060000000700000008000000");
+    // Eight sub-authorities at most; what follows them is ignored unless it is a ninth.
+    for (const char* text : {"S-1-5-1-2-3-4-5-6-7-8", "S-1-5-1-2-3-4-5-6-7-8-x"})
+        EXPECT_EQ(Parsed(text), "0108000000000005" "0100000002000000030000000400000005000000060000000700000008000000");
     // The first field that does not match ends the reading; the rest is ignored.
     for (const char* text : {"S-1-5-18xyz", "S-1-5-18-", "S-1-5-18-x-7", "S-1-5-18_9"}) EXPECT_EQ(Parsed(text), system);
     EXPECT_EQ(Parsed(std::string("S-1-5-18\0-7", 11)), system);
@@ -49,7 +49,7 @@ TEST(SidParse, RejectsOtherRevisionsShortTextsOverflowAndTooSmallBuffers) {
     for (const char* text : {"S-2-5-18", "S-0-5", "S-1", "S-1-", "S", "", "s-1-5-18", " S-1-5-18", "S-1-x",
                              // A number beyond its field is refused, not cut down to another account.
                              "S-1-5-4294967296", "S-1-9223372036854775808", "S-1--9223372036854775809",
-                             "S-4294967297-5"})
+                             "S-4294967297-5", "S-1-5-1-2-3-4-5-6-7-8-9", "S-1-5-1-2-3-4-5-6-7-8- +9"})
         EXPECT_EQ(Parsed(text), "rejected") << text;
     EXPECT_EQ(Parsed("S-1-5-18", 11), "rejected");
     EXPECT_EQ(Parsed("S-1-5-18", 12), "010100000000000512000000");

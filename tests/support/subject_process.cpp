@@ -79,4 +79,16 @@ void SubjectProcess::Close() {
     }
 }
 
+std::string LongPathCopy(const test::TempDir& dir, const std::string& name) {
+    const std::string folder = std::string(120, 'a') + "\\" + std::string(120, 'b');
+    dir.MakeDir(folder.substr(0, 120));
+    dir.MakeDir(folder);
+    const std::wstring self = SubjectProcess::ExecutablePath();
+    const std::string copy = "\\\\?\\" + dir.Path(folder + "\\" + name);
+    if (!CopyFileW((self.substr(0, self.find_last_of(L"\\/") + 1) + Common::Utf8ToWide(name.c_str())).c_str(),
+                   Common::Utf8ToWide(copy.c_str()).c_str(), FALSE))
+        throw std::runtime_error("no long-path copy");
+    return copy;
+}
+
 }  // namespace OrvikTest

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_dir.h"
+
 namespace OrvikTest {
 
 class SubjectProcess {
@@ -40,5 +42,9 @@ private:
     std::uint32_t pid_ = 0;
     std::map<std::string, std::string> values_;
 };
+
+// A copy of a DLL that lies next to the tests, in a folder of `dir` whose
+// path is longer than MAX_PATH: its path, for a subject to load.
+std::string LongPathCopy(const test::TempDir& dir, const std::string& name);
 
 }  // namespace OrvikTest

@@ -15,6 +15,7 @@
 #include "common/windows_error.h"
 #include "growing_list.h"
 #include "load_time_apis.h"
+#include "module_file_name.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
 #include "process_functions.h"
@@ -174,10 +175,9 @@ std::int64_t GetLoadedModules(Invocation& call) {
     std::string text;
     std::int64_t count = 0;
     for (const HMODULE module : *modules) {
-        wchar_t name[MAX_PATH];
-        const DWORD length = K32GetModuleFileNameExW(process.Get(), module, name, MAX_PATH);
-        if (length == 0) continue;
-        text += Common::WideToUtf8(name, std::min<DWORD>(length, MAX_PATH));
+        const std::wstring name = ModuleFileName(process.Get(), module);
+        if (name.empty()) continue;
+        text += Common::WideToUtf8(name.data(), name.size());
         text += "::";
         ++count;
     }

@@ -1,6 +1,6 @@
-// What a process's token says about its standing: mandatory integrity level
-// and membership of the local Administrators group. Every handle is owned,
-// so each early return closes what was opened before it.
+// What a process's token says about its standing: mandatory integrity level,
+// elevation and membership of the local Administrators group. Every handle is
+// owned, so each early return closes what was opened before it.
 #include <windows.h>
 
 #include <cstdint>
@@ -57,6 +57,19 @@ bool IntegrityLevel(HANDLE token, std::uint32_t& level) {
     }
 }
 
+// Whether the token is elevated; a token that cannot say counts as not
+// elevated, with a warning, and the call goes on.
+bool IsElevated(CallContextRef call, HANDLE token) {
+    TOKEN_ELEVATION elevation{};
+    DWORD returned = 0;
+    if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &returned)) {
+        call.Log(kLogWarning, Common::FormatString("GetTokenInformation(TokenElevation) failed with error code %d\n",
+                                                   AsInt(GetLastError())));
+        return false;
+    }
+    return elevation.TokenIsElevated != 0;
+}
+
 }  // namespace
 
 std::int64_t GetProcPrivAttr(Invocation& call) {
@@ -84,8 +97,8 @@ std::int64_t GetProcPrivAttr(Invocation& call) {
         call.call.Log(kLogError, Common::FormatString("DuplicateToken failed with error code %d \n", AsInt(error)));
         return AsInt(error);
     }
-    // No elevation state is queried; written now so that a later failure still leaves it set.
-    is_elevated->Assign(0);
+    // Written now so that a later failure still leaves it set.
+    is_elevated->Assign(IsElevated(call.call, token.Get()) ? 1 : 0);
 
     bool member = false;
     if (const DWORD error = AdministratorsMembership(call.call, duplicate.Get(), member); error != 0) return AsInt(error);

@@ -58,6 +58,13 @@ bool ParseSidText(std::string_view text, std::uint8_t* buffer, std::size_t& size
         ++count;
     }
     if (count < 2 || fields[0] != 1) return false;
+    // A ninth sub-authority does not fit a SID; dropping it would name a different account.
+    if (count == kMaxFields && pos < text.size() && text[pos] == '-') {
+        std::uint64_t ignored = 0;
+        ++pos;
+        if (ReadNumber(text, pos, std::numeric_limits<std::uint32_t>::max(), false, ignored) != Scan::NoNumber)
+            return false;
+    }
 
     const std::size_t sub_count = count - 2;
     const std::size_t length = 8 + 4 * sub_count;

@@ -13,8 +13,7 @@ namespace ScanEngine::Process {
 // Reads "S-<revision>-<authority>-<sub>-..." the way the C library's scanf
 // reads the pattern "S-%u-%lld-%u-%u-%u-%u-%u-%u-%u-%u": each number may be
 // preceded by white space and a sign, the fields are read from the start
-// until one does not match, and whatever follows is ignored. At most ten
-// fields are read, so a longer SID keeps its first eight sub-authorities.
+// until one does not match, and whatever follows is ignored.
 //
 // Succeeds when at least revision and authority were read, the revision is 1
 // and `size` is at least 8 + 4 * sub-authorities; writes the binary SID
@@ -23,7 +22,8 @@ namespace ScanEngine::Process {
 //
 // A number too large for its field (above 4294967295 for a sub-authority or
 // the revision, beyond the signed 64-bit range for the authority) fails the
-// whole text: cutting it down would name a different account.
+// whole text, and so does a ninth sub-authority: cutting either down would
+// name a different account.
 bool ParseSidText(std::string_view text, std::uint8_t* buffer, std::size_t& size);
 
 // The bytes as lowercase hex, two digits each, no separators.

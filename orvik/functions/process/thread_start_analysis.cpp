@@ -17,7 +17,9 @@
 #include "common/format_string.h"
 #include "common/srw_lock.h"
 #include "common/unique_handle.h"
+#include "common/utf.h"
 #include "orvik/context/argument_names.h"
+#include "module_file_name.h"
 #include "process_functions.h"
 #include "thread_start_address.h"
 
@@ -87,9 +89,15 @@ struct ModuleImage {
     DWORD size;
 };
 
-// Every module of the process with its place and names; nothing when the
-// listing or any module's details fail (`error` then says why).
-std::optional<std::vector<ModuleImage>> ListModules(HANDLE process, DWORD& error) {
+// A module that cannot be handed to the symbol handler is left out: the walk
+// then knows less about its frames, which is better than no walk at all.
+void LogSkippedModule(const CallContextRef& call, const std::string& which, DWORD error) {
+    call.Log(kLogError, FormatString("Module %s skipped. ERROR: %d\n", which.c_str(), AsInt(error)));
+}
+
+// Every module of the process whose place and names can be read; nothing
+// when the listing fails (`error` then says why).
+std::optional<std::vector<ModuleImage>> ListModules(HANDLE process, const CallContextRef& call, DWORD& error) {
     std::vector<HMODULE> handles(kModuleSlots);
     for (int attempt = 0;; ++attempt) {
         DWORD needed = 0;
@@ -112,31 +120,32 @@ std::optional<std::vector<ModuleImage>> ListModules(HANDLE process, DWORD& error
     modules.reserve(handles.size());
     for (const HMODULE handle : handles) {
         MODULEINFO info{};
-        wchar_t path[MAX_PATH] = {};
+        std::wstring path;
+        // A base name is one path component, which is never longer than this.
         wchar_t name[MAX_PATH] = {};
         if (!K32GetModuleInformation(process, handle, &info, sizeof info) ||
-            K32GetModuleFileNameExW(process, handle, path, MAX_PATH) == 0 ||
+            (path = ModuleFileName(process, handle)).empty() ||
             K32GetModuleBaseNameW(process, handle, name, MAX_PATH) == 0) {
-            error = GetLastError();
-            return std::nullopt;
+            const DWORD failure = GetLastError();
+            LogSkippedModule(call, FormatString("at 0x%llx", reinterpret_cast<unsigned long long>(handle)), failure);
+            continue;
         }
-        modules.push_back({path, name, reinterpret_cast<DWORD64>(info.lpBaseOfDll), info.SizeOfImage});
+        modules.push_back({std::move(path), name, reinterpret_cast<DWORD64>(info.lpBaseOfDll), info.SizeOfImage});
     }
     return modules;
 }
 
 // Hands the modules to the symbol handler (names and places only, no
 // symbols) so that the walk finds their unwind data.
-bool RegisterModules(HANDLE process, const std::vector<ModuleImage>& modules, DWORD& error) {
+void RegisterModules(HANDLE process, const std::vector<ModuleImage>& modules, const CallContextRef& call) {
     for (const ModuleImage& module : modules) {
         if (SymLoadModuleExW(process, nullptr, module.path.c_str(), module.name.c_str(), module.base, module.size,
                              nullptr, kNoSymbolLoad) == 0) {
             // 0 with no error: the module was registered already.
-            error = GetLastError();
-            if (error != ERROR_SUCCESS) return false;
+            if (const DWORD error = GetLastError(); error != ERROR_SUCCESS)
+                LogSkippedModule(call, "'" + Common::WideToUtf8(module.path.data(), module.path.size()) + "'", error);
         }
     }
-    return true;
 }
 
 enum class Verdict { Clean, Suspicious, Failed };
@@ -169,14 +178,15 @@ bool ScanStack(const CONTEXT& captured, HANDLE process, HANDLE thread, const Cal
 
     // Listing the modules asks only the system; it needs no lock.
     DWORD error = 0;
-    const auto modules = ListModules(process, error);
+    const auto modules = ListModules(process, call, error);
 
     Common::SrwLock::Exclusive hold(StackScanLock());
     const SymbolSession session(process);
-    if (!modules || !RegisterModules(process, *modules, error)) {
+    if (!modules) {
         call.Log(kLogError, FormatString("Load modules failed. ERROR: %d\n", AsInt(error)));
         return false;
     }
+    RegisterModules(process, *modules, call);
 
     // Code written into memory has no unwind data, and the walk gives no
     // frame for it: the instruction the thread stands on is checked first,
@@ -235,6 +245,21 @@ bool CaptureContext(HANDLE thread, CONTEXT& context, DWORD& error) {
     return read;
 }
 
+// A thread id may have been reused by a thread of another process since the
+// rule saw it: that thread is neither judged against `pid`'s memory nor ended.
+bool BelongsToTarget(HANDLE thread, const ThreadTarget& target, const CallContextRef& call) {
+    const DWORD owner = GetProcessIdOfThread(thread);
+    if (owner == 0) {
+        call.Log(kLogError, FormatString("Failed to get the process of tid: %d. Error: %d", AsInt(target.tid),
+                                         AsInt(GetLastError())));
+        return false;
+    }
+    if (owner == target.pid) return true;
+    call.Log(kLogError, FormatString("Thread tid: %d belongs to pid: %d, not to pid: %d", AsInt(target.tid),
+                                     AsInt(owner), AsInt(target.pid)));
+    return false;
+}
+
 }  // namespace
 
 std::int64_t InjectDetectTerminate(Invocation& call) {
@@ -244,6 +269,7 @@ std::int64_t InjectDetectTerminate(Invocation& call) {
         LogNoThreadHandle(call.call, target, GetLastError());
         return -1;
     }
+    if (!BelongsToTarget(thread.Get(), target, call.call)) return -1;
     const UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, target.pid));
     if (!process) {
         LogNoProcessHandle(call.call, GetLastError());
@@ -282,6 +308,7 @@ std::int64_t HollowDetectTerminate(Invocation& call) {
         LogNoThreadHandle(call.call, target, GetLastError());
         return -1;
     }
+    if (!BelongsToTarget(thread.Get(), target, call.call)) return -1;
 
     CONTEXT context{};
     DWORD error = 0;
