@@ -30,8 +30,9 @@ WidePath os_path_to_winapi(const char* path, std::size_t length, std::size_t& ou
     std::u16string_view prefix;
     std::string_view body = bytes;
     bool drive = false;
-    if (bytes.substr(0, 4) == "\\\\?\\") {
-        // Already in the form Windows takes as it is.
+    if (bytes.substr(0, 4) == "\\\\?\\" || bytes.substr(0, 4) == "\\\\.\\") {
+        // Already in the form Windows takes as it is; a device path
+        // ("\\.\C:\x", "\\.\pipe\name") is no share name.
     } else if (bytes.size() >= 2 && bytes[1] == ':' && IsAsciiLetter(bytes[0])) {
         drive = true;
         if (bytes.size() >= kLongPathBytes) {

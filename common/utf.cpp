@@ -163,11 +163,12 @@ std::string EncodeUtf8(const Unit* units, std::size_t count) {
     out.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint32_t unit = static_cast<std::uint16_t>(units[i]);
-        if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < count) {
-            // Whatever follows is taken as the low half unchecked; the pair
-            // still lands in U+10000..U+10FFFF.
-            const std::uint32_t next = static_cast<std::uint16_t>(units[++i]);
+        const std::uint32_t next = i + 1 < count ? static_cast<std::uint16_t>(units[i + 1]) : 0;
+        if (unit >= 0xD800 && unit <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+            // Only a real low half pairs: a name must not lose the unit after
+            // a stray high surrogate.
             AppendUtf8(out, (((unit & 0x3FF) << 10) | (next & 0x3FF)) + 0x10000);
+            ++i;
         } else if (unit >= 0xD800 && unit <= 0xDFFF) {
             AppendUtf8(out, kReplacement);
         } else {
@@ -178,6 +179,15 @@ std::string EncodeUtf8(const Unit* units, std::size_t count) {
 }
 
 }  // namespace
+
+bool IsNameText(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const Decoded d = DecodeOne(text, at);
+        if (d.outcome != Outcome::kCharacter || d.code_point == 0) return false;
+        at += d.length;
+    }
+    return true;
+}
 
 std::u16string Utf8ToUtf16(std::string_view text) {
     return DecodeUtf8<std::u16string>(text);

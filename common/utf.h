@@ -14,6 +14,11 @@ namespace Common {
 // follows another one: then decoding stops there.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// True when `text` is valid UTF-8 without NUL bytes or encoded surrogates, so
+// that every converter renders it whole: the test for texts that name
+// something to run, open, query or delete.
+bool IsNameText(std::string_view text);
+
 // The form used for paths: decoding goes on after bad input, each
 // undecodable byte is consumed alone, and a run of bad input (undecodable
 // bytes and encoded surrogates together) gives a single U+FFFD. Returns the
@@ -24,8 +29,8 @@ std::size_t Utf8ToUtf16Replacing(std::string_view text, char16_t* out);
 std::size_t Utf8ToUtf16Replacing(std::string_view text, wchar_t* out);
 #endif
 
-// A high surrogate takes whatever unit follows it as its partner; a lone low
-// surrogate or a high surrogate at the end gives EF BF BD.
+// A high surrogate pairs only with a low surrogate right after it; any other
+// surrogate gives EF BF BD and the unit after it is kept.
 std::string Utf16ToUtf8(std::u16string_view text);
 
 #if WCHAR_MAX == 0xFFFF

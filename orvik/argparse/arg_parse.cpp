@@ -5,6 +5,7 @@
 
 #include "common/error.h"
 #include "common/format_string.h"
+#include "common/utf.h"
 
 namespace ScanEngine {
 namespace {
@@ -82,6 +83,15 @@ std::string ArgParse::GetString(ArgName arg) const {
     std::uint64_t length = 0;
     const char* data = GetStringData(arg, length);
     return data ? std::string(data, length) : std::string();
+}
+
+std::string ArgParse::GetName(ArgName arg) const {
+    std::string text = GetString(arg);
+    if (text.find('\0') != std::string::npos)
+        throw COMMON_ERROR(Common::FormatString("argument '%s' holds a NUL byte", arg.name));
+    if (!Common::IsNameText(text))
+        throw COMMON_ERROR(Common::FormatString("argument '%s' is not valid UTF-8", arg.name));
+    return text;
 }
 
 const char* ArgParse::GetStringData(ArgName arg, std::uint64_t& length) const {

@@ -47,6 +47,10 @@ public:
     bool IsGiven(ArgName arg) const;
     std::int64_t GetInteger(ArgName arg) const;
     std::string GetString(ArgName arg) const;
+    // A text that names something to run, open, query or delete. Raises
+    // Common::Error unless it is whole UTF-8 without NUL bytes: any
+    // conversion would name something else.
+    std::string GetName(ArgName arg) const;
     // Pointer to the value's bytes (length in `length`), or null when absent.
     const char* GetStringData(ArgName arg, std::uint64_t& length) const;
     std::unique_ptr<IntegerAddress> GetIntegerAddress(ArgName arg) const;

@@ -87,11 +87,18 @@ struct CallContext {
     void (*OnProcessWhitelisted)(CallContext* self, std::uint64_t uid);
     void (*ReportProcessThreat)(CallContext* self, std::uint64_t uid, const char* threat);
 };
-static_assert(offsetof(CallContext, GetFunctionName) == 8);
-static_assert(offsetof(CallContext, LogMessage) == 40);
-static_assert(offsetof(CallContext, AssignStringVariable) == 56);
-static_assert(offsetof(CallContext, GetStringLength) == 80);
-static_assert(offsetof(CallContext, ReportProcessThreat) == 96);
+static_assert(offsetof(CallContext, GetFunctionName) == 8 + 8 * 0);
+static_assert(offsetof(CallContext, QueryInterface) == 8 + 8 * 1);
+static_assert(offsetof(CallContext, GetProcessUid) == 8 + 8 * 2);
+static_assert(offsetof(CallContext, GetProcessId) == 8 + 8 * 3);
+static_assert(offsetof(CallContext, LogMessage) == 8 + 8 * 4);
+static_assert(offsetof(CallContext, ResolveProcessForSuppression) == 8 + 8 * 5);
+static_assert(offsetof(CallContext, AssignStringVariable) == 8 + 8 * 6);
+static_assert(offsetof(CallContext, AssignIntegerVariable) == 8 + 8 * 7);
+static_assert(offsetof(CallContext, ResolveProcessId) == 8 + 8 * 8);
+static_assert(offsetof(CallContext, GetStringLength) == 8 + 8 * 9);
+static_assert(offsetof(CallContext, OnProcessWhitelisted) == 8 + 8 * 10);
+static_assert(offsetof(CallContext, ReportProcessThreat) == 8 + 8 * 11);
 
 // ---------------------------------------------------------------------------
 // Host objects handed back through out pointers. Operation 2 always releases.
@@ -335,14 +342,50 @@ struct ServiceInterface {
     std::int32_t (*IsProcessTerminable)(SI*, const char* file_name);                                 // 42
 };
 static_assert(offsetof(ServiceInterface, version) == 8);
+// Every entry at its place: two swapped neighbours of one signature would
+// otherwise call the wrong service.
 static_assert(offsetof(ServiceInterface, WhitelistProcess) == 16 + 8 * 0);
+static_assert(offsetof(ServiceInterface, TerminateProcessById) == 16 + 8 * 1);
+static_assert(offsetof(ServiceInterface, IsEngineEnabled) == 16 + 8 * 2);
+static_assert(offsetof(ServiceInterface, IsInUserAllowlist) == 16 + 8 * 3);
+static_assert(offsetof(ServiceInterface, IsInUserBlocklist) == 16 + 8 * 4);
+static_assert(offsetof(ServiceInterface, IsInTrustedHashesList) == 16 + 8 * 5);
+static_assert(offsetof(ServiceInterface, IsInBlockedHashesList) == 16 + 8 * 6);
+static_assert(offsetof(ServiceInterface, IsInThumbprintBlocklist) == 16 + 8 * 7);
+static_assert(offsetof(ServiceInterface, IsProcessTerminationEnabled) == 16 + 8 * 8);
 static_assert(offsetof(ServiceInterface, SendTelemetry) == 16 + 8 * 9);
+static_assert(offsetof(ServiceInterface, EvalHashes) == 16 + 8 * 10);
 static_assert(offsetof(ServiceInterface, RaiseAlert) == 16 + 8 * 11);
+static_assert(offsetof(ServiceInterface, QueryProcessCacheByUid) == 16 + 8 * 12);
+static_assert(offsetof(ServiceInterface, QueryProcessCacheByPid) == 16 + 8 * 13);
+static_assert(offsetof(ServiceInterface, IsExecutableSystemCritical) == 16 + 8 * 14);
 static_assert(offsetof(ServiceInterface, ConvertNtPathToDosPath) == 16 + 8 * 15);
+static_assert(offsetof(ServiceInterface, DeleteRegistryKey) == 16 + 8 * 16);
+static_assert(offsetof(ServiceInterface, DeleteRegistryValue) == 16 + 8 * 17);
+static_assert(offsetof(ServiceInterface, MemoryScanItdt) == 16 + 8 * 18);
+static_assert(offsetof(ServiceInterface, OnSignificantProcessStarted) == 16 + 8 * 19);
+static_assert(offsetof(ServiceInterface, OnSignificantProcessTerminated) == 16 + 8 * 20);
+static_assert(offsetof(ServiceInterface, IsFileRestoredFromQuarantine) == 16 + 8 * 21);
+static_assert(offsetof(ServiceInterface, IsInExploitPreventionList) == 16 + 8 * 22);
+static_assert(offsetof(ServiceInterface, IsExploitPreventionTechniqueEnabled) == 16 + 8 * 23);
+static_assert(offsetof(ServiceInterface, GetVerdict) == 16 + 8 * 24);
+static_assert(offsetof(ServiceInterface, SetVerdict) == 16 + 8 * 25);
+static_assert(offsetof(ServiceInterface, CheckFileReputation) == 16 + 8 * 26);
+static_assert(offsetof(ServiceInterface, CheckCorporateWhitelist) == 16 + 8 * 27);
 static_assert(offsetof(ServiceInterface, SetProcessMonitoredStatus) == 16 + 8 * 28);
+static_assert(offsetof(ServiceInterface, GetScanStatistics) == 16 + 8 * 29);
+static_assert(offsetof(ServiceInterface, ResetScanStatistics) == 16 + 8 * 30);
+static_assert(offsetof(ServiceInterface, CheckSignature) == 16 + 8 * 31);
+static_assert(offsetof(ServiceInterface, CheckExtendedSignature) == 16 + 8 * 32);
 static_assert(offsetof(ServiceInterface, ReadFileContent) == 16 + 8 * 33);
+static_assert(offsetof(ServiceInterface, RemoveFile) == 16 + 8 * 34);
+static_assert(offsetof(ServiceInterface, DisableExploitPreventionFile) == 16 + 8 * 35);
+static_assert(offsetof(ServiceInterface, OnEdrEvent) == 16 + 8 * 36);
 static_assert(offsetof(ServiceInterface, GetCurrentActionOnDetection) == 16 + 8 * 37);
+static_assert(offsetof(ServiceInterface, GetProcessTreeJson) == 16 + 8 * 38);
+static_assert(offsetof(ServiceInterface, UploadSample) == 16 + 8 * 39);
 static_assert(offsetof(ServiceInterface, GetUnixAccountInfo) == 16 + 8 * 40);
+static_assert(offsetof(ServiceInterface, GetProcessCategories) == 16 + 8 * 41);
 static_assert(offsetof(ServiceInterface, IsProcessTerminable) == 16 + 8 * 42);
 static_assert(sizeof(ServiceInterface) == 16 + 8 * 43);
 

@@ -55,8 +55,8 @@ public:
     virtual std::int64_t DeleteRegistryValue(std::uint32_t hive, const wchar_t* key, const wchar_t* value,
                                              Abi::HostError** error) = 0;
     virtual std::int32_t MemoryScanItdt(std::uint32_t unique_key, std::uint64_t uid, std::uint32_t pid,
-                                        std::uint32_t scan_mode, const char* module_name,
-                                        const char* section_name) = 0;
+                                        std::uint32_t scan_mode, const std::string& module_name,
+                                        const std::string& section_name) = 0;
     virtual std::int32_t OnSignificantProcessStarted(const Abi::SignificantProcessRecord* record) = 0;
     virtual std::int32_t OnSignificantProcessTerminated(const Abi::SignificantProcessRecord* record) = 0;
     virtual std::int32_t IsFileRestoredFromQuarantine(const std::string& path, const std::string& md5,

@@ -55,6 +55,10 @@ TEST(OsPathTest, UncPrefixedAndOtherPaths) {
         {"\\\\?\\UNC\\srv\\s", u"\\\\?\\UNC\\srv\\s"},
         {"\\\\\\x", u"\\\\\\x"},
         {"\\\\?x", u"\\\\?x"},
+        // Device paths are no share names.
+        {"\\\\.\\C:\\windows\\win.ini", u"\\\\.\\C:\\windows\\win.ini"},
+        {"\\\\.\\pipe\\name", u"\\\\.\\pipe\\name"},
+        {"\\\\.x", u"\\\\?\\UNC\\.x"},
         {"\\\\", u"\\\\"},
         {"\\rooted\\f", u"\\rooted\\f"},
         {"1:\\x", u"1:\\x"},

@@ -63,14 +63,25 @@ TEST(Utf16ToUtf8Test, EncodesUnitsAndPairs) {
     EXPECT_EQ(Utf16ToUtf8(std::u16string({0xDBFF, 0xDFFF})), Bytes({0xF4, 0x8F, 0xBF, 0xBF}));
 }
 
-TEST(Utf16ToUtf8Test, HighSurrogateTakesAnyFollowingUnit) {
-    // D800 + 'A': ((0 << 10) | 0x41) + 0x10000 = U+10041.
-    EXPECT_EQ(Utf16ToUtf8(std::u16string({0xD800, 0x0041, 0x0042})), Bytes({0xF0, 0x90, 0x81, 0x81, 0x42}));
-    EXPECT_EQ(Utf16ToUtf8(std::u16string({0xD800, 0xD800})), Bytes({0xF0, 0x90, 0x80, 0x80}));
+TEST(Utf16ToUtf8Test, HighSurrogatePairsOnlyWithLowSurrogate) {
+    // D800 + 'A' is no pair: the 'A' must survive, after one EF BF BD.
+    EXPECT_EQ(Utf16ToUtf8(std::u16string({0xD800, 0x0041, 0x0042})), Bytes({0xEF, 0xBF, 0xBD, 0x41, 0x42}));
+    EXPECT_EQ(Utf16ToUtf8(std::u16string({0xD800, 0xD83D, 0xDE00})),
+              Bytes({0xEF, 0xBF, 0xBD, 0xF0, 0x9F, 0x98, 0x80}));
     // Lone low surrogates and a final high surrogate become EF BF BD.
     EXPECT_EQ(Utf16ToUtf8(std::u16string({0x0061, 0xDC00, 0xDFFF, 0x0062})),
               Bytes({0x61, 0xEF, 0xBF, 0xBD, 0xEF, 0xBF, 0xBD, 0x62}));
     EXPECT_EQ(Utf16ToUtf8(std::u16string({0x0061, 0xDBFF})), Bytes({0x61, 0xEF, 0xBF, 0xBD}));
+}
+
+TEST(NameTextTest, AcceptsOnlyWholeUtf8WithoutNul) {
+    EXPECT_TRUE(Common::IsNameText(""));
+    EXPECT_TRUE(Common::IsNameText("cmd.exe /c echo \xC3\xA9 \xF0\x9F\x98\x80 \xEF\xBF\xBD"));
+    EXPECT_FALSE(Common::IsNameText(std::string("a\0b", 3)));
+    EXPECT_FALSE(Common::IsNameText("echo \xFF & exit 7"));
+    EXPECT_FALSE(Common::IsNameText("a\xC3"));            // truncated
+    EXPECT_FALSE(Common::IsNameText("a\xED\xA0\x80" "b"));  // encoded surrogate
+    EXPECT_FALSE(Common::IsNameText("a\xC0\x80"));       // overlong NUL
 }
 
 #if WCHAR_MAX == 0xFFFF

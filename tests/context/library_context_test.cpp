@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <new>
+
 #include "common/error.h"
 #include "host/host_engine.h"
 #include "orvik/context/library_context.h"
@@ -76,6 +78,46 @@ TEST_F(LibraryContextTest, FileContentArrivesThroughTheChunkCallbackInOrder) {
     EXPECT_GT(chunks, 1);
     EXPECT_EQ(library->ReadFileContent({}, "C:\\missing", "", 16, [](const std::uint8_t*, std::uint64_t) {}),
               RefHost::kHostNotFound);
+}
+
+// The host's own read, wrapped to see whether it returned normally.
+decltype(Abi::ServiceInterface::ReadFileContent) host_read = nullptr;
+bool host_returned = false;
+
+TEST_F(LibraryContextTest, AFailingChunkCallbackNeverUnwindsThroughTheHost) {
+    {
+        auto lock = engine.Services().Lock();
+        engine.Services().State().files["C:\\f.bin"] = std::string(200000, 'x');
+    }
+    host_read = engine.ServiceInterface()->ReadFileContent;
+    engine.ServiceInterface()->ReadFileContent = [](Abi::SI* si, Abi::SecurityToken* token, const char* path,
+                                                    const char* id, std::uint64_t max, Abi::ChunkTrampoline chunk,
+                                                    void* context) {
+        const std::int32_t result = host_read(si, token, path, id, max, chunk, context);
+        host_returned = true;
+        return result;
+    };
+    int calls = 0;
+    EXPECT_THROW(library->ReadFileContent({}, "C:\\f.bin", "", 0x100000,
+                                          [&](const std::uint8_t*, std::uint64_t) {
+                                              ++calls;
+                                              throw std::bad_alloc();
+                                          }),
+                 std::bad_alloc);
+    EXPECT_TRUE(host_returned);
+    EXPECT_EQ(calls, 1) << "later chunks are dropped";
+}
+
+TEST_F(LibraryContextTest, TextsWithANulNeverReachTheHost) {
+    try {
+        library->IsInTrustedHashesList(std::string("abc\0def", 7));
+        FAIL() << "no error raised";
+    } catch (const Common::Error& error) {
+        EXPECT_EQ(error.Text(), "argument 'hash' holds a NUL byte");
+    }
+    EXPECT_THROW(library->UploadSample("C:\\a", std::string("T\0", 2)), Common::Error);
+    EXPECT_EQ(engine.Services().Journal().Count("IsInTrustedHashesList") +
+                  engine.Services().Journal().Count("UploadSample"), 0u);
 }
 
 TEST_F(LibraryContextTest, PassesIntegersAndTextsThroughUnchanged) {

@@ -106,5 +106,47 @@ TEST_F(Lists, ReputationQueriesPassTheTriggeringProcessAndNeedOne) {
     EXPECT_EQ(HostArgs(Host(), "CheckCorporateWhitelist"), (Strings{"78187493520", "00", "(null)"}));
 }
 
+TEST_F(Lists, TextsHandedToTheHostWithANulAreRefusedNamingTheArgument) {
+    const std::string nul("C:\\a.exe\0evil", 13);
+    const struct {
+        const char *function, *argument, *operation;
+        std::vector<Arg> args;
+        std::int64_t failure;
+    } cases[] = {
+        {"set_avc_verdict", "path", "SetVerdict",
+         {Arg::Str("path", nul), Arg::Int("id", 1), Arg::Int("value", 2), Arg::Int("scan_depth", 0),
+          Arg::Int("ttl", 5)}, -1},
+        {"set_avc_verdict", "unique_file_id", "SetVerdict",
+         {Arg::Str("path", "p"), Arg::Str("unique_file_id", nul), Arg::Int("id", 1), Arg::Int("value", 2),
+          Arg::Int("scan_depth", 0), Arg::Int("ttl", 5)}, -1},
+        {"is_in_user_allowlist", "path", "IsInUserAllowlist", {Arg::Str("path", nul), Arg::Int("puid", 42)}, -1},
+        {"is_in_trusted_hashes_list", "hash", "IsInTrustedHashesList",
+         {Arg::Str("hash", std::string("abc\0def", 7))}, -1},
+        {"disable_ep_file", "file", "DisableExploitPreventionFile", {Arg::Str("file", nul)}, -1},
+        {"upload_sample", "threat", "UploadSample", {Arg::Str("path", "p"), Arg::Str("threat", nul)}, -1},
+        {"reset_avc_scan_statistics", "path", "ResetScanStatistics", {Arg::Str("path", nul), Arg::Int("id", 1)}, -1},
+        {"check_signature", "path", "CheckSignature", {Arg::Str("path", nul)}, 18},
+        {"check_extended_signature", "unique_file_id", "CheckExtendedSignature",
+         {Arg::Str("path", "p"), Arg::Str("unique_file_id", nul), Arg::Int("signature_mask", 1),
+          Arg::Int("is_deep_scan", 0)}, 18},
+        {"is_executable_system_critical", "unique_file_id", "IsExecutableSystemCritical",
+         {Arg::Str("path", "p"), Arg::Str("unique_file_id", nul), Arg::OutInt("status", 1)}, -1},
+        {"memory_scan_itdt", "section_name", "MemoryScanItdt",
+         {Arg::Int("unique_key", 1), Arg::Int("scan_mode", 1), Arg::Str("module_name", "m"),
+          Arg::Str("section_name", nul)}, -1},
+    };
+    for (const auto& c : cases) {
+        auto call = NewCall();
+        call->process_uid = 42;
+        call->process_id = 777;
+        const CallResult r = Call(c.function, c.args, *call);
+        EXPECT_EQ(r.result, c.failure) << c.function;
+        EXPECT_EQ(LogLines(r.log), Strings{MalformedLine(c.function, "argument '" + std::string(c.argument) +
+                                                                         "' holds a NUL byte")})
+            << c.function;
+        EXPECT_EQ(Host().Journal().Count(c.operation), 0u) << c.function;
+    }
+}
+
 }  // namespace
 }  // namespace OrvikTest

@@ -35,7 +35,12 @@ TEST_F(Commands, ExecuteReturnsTheExitCodeSignExtendedAndLogsFailures) {
         {"echo \"a b\"", none, -1, {LaunchLine("echo \"a b\"", "0x00000002", 2)}},
         {"echo \"a b\"", 0, -1, {LaunchLine("echo \"a b\"", "0x00000002", 2)}},
         {"echo \"open", 1, -1, {"2:Failed to parse command line: echo \"open"}},
-        {std::string("cmd.exe /c exit 5\0& exit 6", 26), none, -1, {LaunchLine("cmd.exe /c exit 5", "0x00000057", 87)}},
+        // Only the whole command runs: with 0xFF dropped, "exit 7" would never run.
+        {"cmd.exe /c echo \xC3\xA9 & exit 7", none, 7, {}},
+        {"cmd.exe /c echo \xFF & exit 7", none, -1,
+         {MalformedLine("os_execute", "argument 'cmdline' is not valid UTF-8")}},
+        {std::string("cmd.exe /c exit 5\0& exit 6", 26), none, -1,
+         {MalformedLine("os_execute", "argument 'cmdline' holds a NUL byte")}},
     };
     for (const auto& [command_line, shell, result, log] : cases) {
         std::vector<Arg> args = {Arg::Str("cmdline", command_line)};
@@ -72,6 +77,8 @@ TEST_F(Commands, GetenvReadsTheLiveEnvironmentOfThisProcess) {
         EXPECT_TRUE(r.variables.empty() && r.log.empty()) << name;
     }
     SetEnvironmentVariableW(L"ORVIK_GETENV_CUT", nullptr);
+    EXPECT_EQ(LogLines(Call("os_getenv", {Arg::Str("name", "ORVIK_GETENV_CUT\xFF"), Arg::OutStr("value", 4)}).log),
+              Strings{MalformedLine("os_getenv", "argument 'name' is not valid UTF-8")});
     const CallResult r = Call("os_getenv", {Arg::Str("name", "PATH")});
     EXPECT_EQ(r.result, -1);
     EXPECT_EQ(LogLines(r.log), Strings{MalformedLine("os_getenv", "required arguments not found 'value, '")});

@@ -73,7 +73,10 @@ TEST_F(Registry, KeyExistenceByHivePrefixAndAccessAsTheCaller) {
         {"HKU", "", 0, 1, exists("HKU", "")},
         {"HKLM", k, 0, 0, missing("HKLM", k)},
         {"HKCU", k + "\\x", 0, 0, missing("HKCU", k + "\\x")},
-        {"HKCU", WithNul(k, "x"), 0, 0, missing("HKCU", k)},  // never checked as the part before the nul
+        // Never checked as the part before the nul, or without the undecodable byte.
+        {"HKCU", WithNul(k, "x"), -1, std::nullopt,
+         MalformedLine("reg_key_exists", "argument 'kname' holds a NUL byte")},
+        {"HKCU", k + "\xFF", -1, std::nullopt, MalformedLine("reg_key_exists", "argument 'kname' is not valid UTF-8")},
         {"HKCU", d, 5, std::nullopt, "2:Can't access registry key: hive='HKCU', regkey='" + d + "'; ERROR: 5"},
         {"hklm", "Software", -1, std::nullopt, "2:Unknown root key"},
     };
@@ -114,7 +117,7 @@ TEST_F(Registry, ReadStringReadsOnlyStringValuesAsUtf8) {
     const std::tuple<CallResult, std::int64_t, std::string> failures[] = {
         {read("number"), 1630, "2:Failed to get regkey datasize, ERROR: 1630"},
         {read("missing"), 2, "2:Failed to get regkey datasize, ERROR: 2"},
-        {read(WithNul("text", "x")), 2, "2:Failed to get regkey datasize, ERROR: 2"},
+        {read(WithNul("text", "x")), -1, MalformedLine("reg_read_string", "argument 'vname' holds a NUL byte")},
         {read("text", Mode::WithToken, "HKCX"), -1, "2:Unknown root key"},
         {read("text", Mode::WithBrokenToken), -1, "2:reg_read_string: Failed to get regkey data: " + kBrokenToken},
     };
@@ -166,6 +169,10 @@ TEST_F(Registry, DeletionsGoToTheHostWithItsHiveCodes) {
           "2:Failed to delete registry key 'Software\\A' in hive 'HKLM': key name contains a nul character");
     check(del_value("HKLM", "k", WithNul("v", "w")), -1,
           "2:Failed to delete registry value key 'v' in hive 'HKLM' in subkey 'k': name contains a nul character");
+    check(del_key("HKLM", "Software\\A\xFF"), -1,
+          "2:Failed to delete registry key 'Software\\A\xFF' in hive 'HKLM': key name is not valid UTF-8");
+    check(del_value("HKLM", "k", "v\xC3"), -1,
+          "2:Failed to delete registry value key 'v\xC3' in hive 'HKLM' in subkey 'k': name is not valid UTF-8");
     EXPECT_EQ(Host().Journal().All().size(), asked);
 }
 

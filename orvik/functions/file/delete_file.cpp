@@ -46,6 +46,11 @@ std::int64_t DeleteFileByHost(Invocation& call) {
         call.call.Log(kLogError, FormatString("Can't delete file '%s': path contains a nul character", given.c_str()));
         return -1;
     }
+    // Undecodable bytes would be dropped from the path the host converts.
+    if (to_dos && !Common::IsNameText(given)) {
+        call.call.Log(kLogError, FormatString("Can't delete file '%s': path is not valid UTF-8", given.c_str()));
+        return -1;
+    }
 
     std::string target = given;
     if (to_dos) {

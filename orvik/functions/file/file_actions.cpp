@@ -20,7 +20,7 @@ std::uint64_t Ticks(const FILETIME& time) { return Combine(time.dwHighDateTime, 
 std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, std::uint32_t* attributes,
                                   std::uint64_t* creation_time, std::uint64_t* last_write_time,
                                   TimePrecision precision) {
-    if (HasEmbeddedNul(path)) return ERROR_INVALID_NAME;
+    if (!Common::IsNameText(path)) return ERROR_INVALID_NAME;  // would name another file
     const std::wstring wide = Common::Utf8ToWide(path.data(), path.size());
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) {

@@ -26,6 +26,7 @@ std::int64_t GetShellLinkTarget(Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
     const auto text = call.args.GetStringAddress(arg::text);
     if (HasEmbeddedNul(path)) return -1;  // would load some other file
+    call.args.GetName(arg::path);         // so would undecodable bytes: a malformed call
     const std::wstring wide_path = Common::Utf8ToWide(path.data(), path.size());
     wchar_t target[kTargetCapacity] = {};
 

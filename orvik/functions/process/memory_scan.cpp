@@ -182,7 +182,7 @@ std::int64_t MemoryScanItdt(Invocation& call) {
         return -1;
     }
     return call.library.MemoryScanItdt(unique_key, *uid, static_cast<std::uint32_t>(*pid), scan_mode,
-                                       module_name.c_str(), section_name.c_str());
+                                       module_name, section_name);
 }
 
 std::int64_t MemoryScanMlGetStatistic(Invocation& call) {

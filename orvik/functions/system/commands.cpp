@@ -13,7 +13,7 @@
 namespace ScanEngine::System {
 
 std::int64_t OsExecute(Invocation& call) {
-    const std::string command_line = call.args.GetString(arg::cmdline_child);
+    const std::string command_line = call.args.GetName(arg::cmdline_child);
     const bool use_shell = call.args.IsGiven(arg::shell) && call.args.GetInteger(arg::shell) != 0;
     try {
         Common::ChildProcessInitiator launcher;
@@ -38,6 +38,7 @@ std::int64_t OsGetenv(Invocation& call) {
     const auto value = call.args.GetStringAddress(arg::value_env);
     // A nul would cut the name short and look up some other variable.
     if (name.find('\0') != std::string::npos) return 0;
+    call.args.GetName(arg::name_env);  // refuses a name no conversion keeps whole
     const std::wstring wide_name = Common::Utf8ToWide(name.data(), name.size());
 
     // The live process environment: the runtime library's copy misses what

@@ -55,7 +55,13 @@ std::optional<std::uint32_t> HostHive(const std::string& hive) {
 
 // The registry API takes nul-terminated names, so a name with a nul inside
 // would silently stand for a shorter one (for deletions, a parent key).
-bool HasEmbeddedNul(const std::string& name) { return name.find('\0') != std::string::npos; }
+
+// Why a name cannot be handed on whole (a nul or undecodable bytes would
+// have the host delete another key), or null when it can.
+const char* NameFault(const std::string& name) {
+    if (name.find('\0') != std::string::npos) return "contains a nul character";
+    return Common::IsNameText(name) ? nullptr : "is not valid UTF-8";
+}
 
 std::wstring Wide(const std::string& text) { return Common::Utf8ToWide(text.data(), text.size()); }
 
@@ -70,7 +76,7 @@ std::string FailureText(const HostErrorObject& error) {
 
 std::int64_t RegistryKeyExists(Invocation& call) {
     const std::string hive = call.args.GetString(arg::hive);
-    const std::string key = call.args.GetString(arg::kname);
+    const std::string key = call.args.GetName(arg::kname);
     const auto status = call.args.GetIntegerAddress(arg::status);
     const std::optional<HKEY> root = DirectHive(hive);
     if (!root) {
@@ -78,18 +84,16 @@ std::int64_t RegistryKeyExists(Invocation& call) {
         return -1;
     }
 
-    LSTATUS result = ERROR_FILE_NOT_FOUND;  // no key has a nul in its name
-    if (!HasEmbeddedNul(key)) {
-        try {
-            const std::wstring name = Wide(key);
-            const ImpersonationScope scope(GetSecurityToken(call.call.Raw()));
-            Common::UniqueHkey opened;  // closed at once, still inside the scope
-            result = RegOpenKeyExW(*root, name.c_str(), 0, KEY_READ, opened.Put());
-        } catch (const Common::Error& error) {
-            call.call.Log(kLogError, FormatString("Can't access registry key: hive='%s', regkey='%s'; %s", hive.c_str(),
-                                                  key.c_str(), error.Text().c_str()));
-            return -1;
-        }
+    LSTATUS result;
+    try {
+        const std::wstring name = Wide(key);
+        const ImpersonationScope scope(GetSecurityToken(call.call.Raw()));
+        Common::UniqueHkey opened;  // closed at once, still inside the scope
+        result = RegOpenKeyExW(*root, name.c_str(), 0, KEY_READ, opened.Put());
+    } catch (const Common::Error& error) {
+        call.call.Log(kLogError, FormatString("Can't access registry key: hive='%s', regkey='%s'; %s", hive.c_str(),
+                                              key.c_str(), error.Text().c_str()));
+        return -1;
     }
 
     if (result == ERROR_SUCCESS) {
@@ -110,19 +114,13 @@ std::int64_t RegistryKeyExists(Invocation& call) {
 
 std::int64_t RegistryReadString(Invocation& call) {
     const std::string hive = call.args.GetString(arg::hive);
-    const std::string key = call.args.GetString(arg::kname);
-    const std::string value = call.args.GetString(arg::vname);
+    const std::string key = call.args.GetName(arg::kname);
+    const std::string value = call.args.GetName(arg::vname);
     const auto output = call.args.GetStringAddress(arg::text);
     const std::optional<HKEY> root = DirectHive(hive);
     if (!root) {
         call.call.Log(kLogError, "Unknown root key");
         return -1;
-    }
-    // Answered as the registry answers for a name that is not there, rather
-    // than reading whatever the part before the nul names.
-    if (HasEmbeddedNul(key) || HasEmbeddedNul(value)) {
-        call.call.Log(kLogError, FormatString("Failed to get regkey datasize, ERROR: %d", static_cast<int>(ERROR_FILE_NOT_FOUND)));
-        return ERROR_FILE_NOT_FOUND;
     }
 
     std::string text;
@@ -175,9 +173,9 @@ std::int64_t RegistryDeleteKey(Invocation& call) {
         call.call.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
         return -1;
     }
-    if (HasEmbeddedNul(key)) {
-        call.call.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': %s", key.c_str(),
-                                              hive.c_str(), "key name contains a nul character"));
+    if (const char* fault = NameFault(key)) {
+        call.call.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': key name %s",
+                                              key.c_str(), hive.c_str(), fault));
         return -1;
     }
 
@@ -204,10 +202,10 @@ std::int64_t RegistryDeleteValue(Invocation& call) {
         call.call.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
         return -1;
     }
-    if (HasEmbeddedNul(key) || HasEmbeddedNul(value)) {
-        call.call.Log(kLogError, FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': %s",
-                                              value.c_str(), hive.c_str(), key.c_str(),
-                                              "name contains a nul character"));
+    if (const char* fault = NameFault(key) ? NameFault(key) : NameFault(value)) {
+        call.call.Log(kLogError,
+                      FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': name %s",
+                                   value.c_str(), hive.c_str(), key.c_str(), fault));
         return -1;
     }
 

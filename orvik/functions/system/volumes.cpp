@@ -30,7 +30,7 @@ std::u16string FromWide(const wchar_t* text, std::size_t length) {
 // would then answer for the shorter path before it.
 std::optional<std::wstring> RootPath(const Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
-    if (path.find('\0') != std::string::npos) return std::nullopt;
+    if (!Common::IsNameText(path)) return std::nullopt;
     return Common::Utf8ToWide(path.data(), path.size());
 }
 
