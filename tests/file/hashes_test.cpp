@@ -13,7 +13,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 using Hashes = ModuleTest;
 
 struct Digests {

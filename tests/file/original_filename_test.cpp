@@ -10,7 +10,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 using OriginalFilename = ModuleTest;
 
 std::string ProgramPath() {

@@ -10,7 +10,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 namespace Abi = ScanEngine::Abi;
 
 constexpr const char* kPath = "C:\\Program Files\\App\\app.exe";

@@ -11,7 +11,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 using TlshHash = ModuleTest;
 
 // The conformance vectors' "rand" inputs: SplitMix64 words, little-endian, cut to length.

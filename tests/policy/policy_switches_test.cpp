@@ -8,7 +8,6 @@ namespace OrvikTest {
 namespace {
 
 using ::testing::ElementsAre;
-using Strings = std::vector<std::string>;
 
 class PolicySwitches : public ModuleTest {};
 

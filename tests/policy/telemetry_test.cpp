@@ -10,8 +10,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 const std::vector<Arg> kDetection{Arg::Str("threat", "Trojan.X"), Arg::Int("rule", 12),     Arg::Int("silent", 0),
                                   Arg::Str("md5", "m5"),          Arg::Str("sha1", "s1"),    Arg::Str("sha256", "s256"),
                                   Arg::Str("path", "C:\\a.exe"),  Arg::Str("cmdline", "a -x")};

@@ -6,8 +6,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 class UnixAccounts : public ModuleTest {
 protected:
     std::vector<Arg> AllOutputs(std::int64_t uid) {

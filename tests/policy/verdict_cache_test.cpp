@@ -7,7 +7,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 namespace Abi = ScanEngine::Abi;
 
 constexpr const char* kPath = "C:\\Temp\\Sample.EXE";

@@ -16,16 +16,7 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
-using Vars = std::map<std::uint32_t, std::string>;
 using Common::UniqueHandle;
-
-Vars Written(const CallResult& r) {
-    Vars out;
-    for (const auto& [ref, v] : r.variables)
-        out[ref] = v.kind == RefHost::Variable::Kind::Integer ? "i:" + std::to_string(v.integer) : "s:" + v.text;
-    return out;
-}
 
 // One class of token information; the structures point into the words.
 std::vector<std::uint64_t> TokenWords(HANDLE process, TOKEN_INFORMATION_CLASS kind) {

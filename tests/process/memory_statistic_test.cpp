@@ -20,8 +20,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 std::string Form(const char* format, std::uint64_t value) {
     char text[24];
     std::snprintf(text, sizeof text, format, static_cast<unsigned long long>(value));

@@ -7,7 +7,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 namespace Abi = ScanEngine::Abi;
 
 std::vector<Arg> TreeArgs(std::int64_t pid, std::int64_t start_time) {
