@@ -97,7 +97,7 @@ std::vector<Arg> Priv(std::int64_t pid) {
 
 using AccountAttributes = ModuleTest;
 
-TEST_F(AccountAttributes, BySidNamesAccountsAndWritesTheBinarySidEvenWhenNoneMatches) {
+TEST_F(AccountAttributes, BySidNamesAccountsWritesTheBinarySidEvenWhenNoneMatchesAndRejectsOtherTexts) {
     const std::string own = UserSid(GetCurrentProcess());
     wchar_t* own_text = nullptr;
     ASSERT_TRUE(ConvertSidToStringSidW(const_cast<char*>(own.data()), &own_text));
@@ -116,9 +116,7 @@ TEST_F(AccountAttributes, BySidNamesAccountsAndWritesTheBinarySidEvenWhenNoneMat
     EXPECT_EQ(r.result, 1332);
     EXPECT_EQ(LogLines(r.log), Strings{"2:LookupAccountSidW failed with error code 1332"});
     EXPECT_EQ(Written(r), (Vars{{4, "s:01050000000000051500000001000000020000000300000092100000"}}));
-}
-
-TEST_F(AccountAttributes, BySidRejectsTextsThatAreNoSidAndWritesNothing) {
+    // Texts that are no SID: nothing written.
     for (const std::string text : {"S-2-5-18", "S-1", "Administrators", "S-1-5-4294967296", "S-1-5-21-1-2-3-4-5-6-7-500"}) {
         const CallResult r = Call("get_acc_attr_by_sid", AccountArgs(Arg::Str("sid_str", text)));
         EXPECT_EQ(r.result, -1) << text;
