@@ -56,7 +56,7 @@ protected:
     }
 };
 
-TEST_F(Telemetry, DetectionBodyKeepsItsOrderAndOnlyTheGivenOptionalMembers) {
+TEST_F(Telemetry, DetectionAndFeatureBodiesKeepTheirOrderAndOnlyTheGivenOptionalMembers) {
     const struct {
         std::vector<Arg> changes;
         std::string tail;
@@ -77,9 +77,6 @@ TEST_F(Telemetry, DetectionBodyKeepsItsOrderAndOnlyTheGivenOptionalMembers) {
         EXPECT_TRUE(r.log.empty()) << c.tail;
         EXPECT_EQ(LastBody("be-detect"), kDetectionBody + c.tail + "\n}");
     }
-}
-
-TEST_F(Telemetry, FeatureBodyKeepsItsOrderAndOnlyTheGivenOptionalMembers) {
     EXPECT_EQ(Call("send_features_telemetry", WithArgs(kFeature, {Arg::Str("sha256_parent", "ps"),
                                                                   Arg::Str("path_parent", "C:\\p.exe")}))
                   .result,
