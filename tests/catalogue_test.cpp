@@ -48,7 +48,7 @@ TEST(ArgumentNameTable, HoldsEveryPairOnceAndOnlyTheKnownNamesCarrySeveralLabels
 TEST(DescriptorLists, UseTablePairsAndAddUpToTheCatalogue) {
     std::set<Pair> table, used;
     for (const ArgName& a : kArgumentNameTable) table.emplace(a.name, a.label);
-    std::size_t total = 0, required = 0, outputs = 0, strings = 0;
+    std::size_t total = 0, required = 0, outputs = 0, string_outputs = 0, strings = 0;
     for (std::size_t i = 0; i < kFunctionCount; ++i) {
         for (const ArgumentDescriptor& d : Arguments(static_cast<FunctionId>(i))) {
             EXPECT_TRUE(table.count({d.name, d.label})) << kFunctionCatalogue[i].name << ": " << d.name;
@@ -56,6 +56,7 @@ TEST(DescriptorLists, UseTablePairsAndAddUpToTheCatalogue) {
             ++total;
             required += d.required;
             outputs += !d.input;
+            string_outputs += d.address_kind == AddressKind::StringOutput;  // the tool binds by it
             strings += d.value_kind == ArgKind::String;
         }
     }
@@ -63,6 +64,7 @@ TEST(DescriptorLists, UseTablePairsAndAddUpToTheCatalogue) {
     EXPECT_EQ(total, 235u);
     EXPECT_EQ(required, 158u);
     EXPECT_EQ(outputs, 75u);
+    EXPECT_EQ(string_outputs, 43u);
     EXPECT_EQ(strings, 99u);
 
     std::set<Pair> unused;
