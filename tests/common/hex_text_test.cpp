@@ -8,51 +8,26 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-using Common::DecodeHexPairs;
-using Common::HexDigitValue;
-using Common::IsWholeHexText;
 
-TEST(HexTextTest, DigitValuesInBothCasesAndNothingElse) {
-    EXPECT_EQ(HexDigitValue('0'), 0);
-    EXPECT_EQ(HexDigitValue('9'), 9);
-    EXPECT_EQ(HexDigitValue('a'), 10);
-    EXPECT_EQ(HexDigitValue('F'), 15);
-    for (char c : std::string("/:@Gg` x\0", 9)) EXPECT_EQ(HexDigitValue(c), -1) << static_cast<int>(c);
-    EXPECT_EQ(HexDigitValue(static_cast<char>(0xB0)), -1);
-}
-
-TEST(HexTextTest, PairsDecodeHighDigitFirst) {
-    EXPECT_EQ(DecodeHexPairs(""), Bytes{});
-    EXPECT_EQ(DecodeHexPairs("00ff7F10"), (Bytes{0x00, 0xFF, 0x7F, 0x10}));
-    EXPECT_EQ(DecodeHexPairs("aBcD"), DecodeHexPairs("ABCD"));
-    EXPECT_EQ(DecodeHexPairs("d41d8cd98f00b204e9800998ecf8427e"),
-              (Bytes{0xd4, 0x1d, 0x8c, 0xd9, 0x8f, 0x00, 0xb2, 0x04, 0xe9, 0x80, 0x09, 0x98, 0xec, 0xf8, 0x42, 0x7e}));
-}
-
-TEST(HexTextTest, AFinalSingleCharacterIsIgnoredEvenWhenNotHex) {
-    EXPECT_EQ(DecodeHexPairs("a"), Bytes{});
-    EXPECT_EQ(DecodeHexPairs("0102f"), (Bytes{0x01, 0x02}));
-    EXPECT_EQ(DecodeHexPairs("0102z"), (Bytes{0x01, 0x02}));
-}
-
-TEST(HexTextTest, AnyBadPairEmptiesTheWholeResult) {
-    EXPECT_EQ(DecodeHexPairs("0102zz"), Bytes{});
-    EXPECT_EQ(DecodeHexPairs("01 02"), Bytes{});   // the pair " 0" is bad
-    EXPECT_EQ(DecodeHexPairs("0g"), Bytes{});
-    EXPECT_EQ(DecodeHexPairs(std::string("01\0002", 5)), Bytes{});
-    EXPECT_EQ(DecodeHexPairs("-1"), Bytes{});
-}
-
-TEST(HexTextTest, WholeHexTextIsExactlyWhatDecodesToHalfItsLength) {
-    for (const char* text : {"", "00", "0aF9", "d41d8cd98f00b204e9800998ecf8427e"}) {
-        EXPECT_TRUE(IsWholeHexText(text)) << text;
-        EXPECT_EQ(DecodeHexPairs(text).size() * 2, std::string(text).size()) << text;
+TEST(HexTextTest, PairsDecodeHighDigitFirstAndAnyBadPairEmptiesTheResult) {
+    for (char c : std::string("/:@Gg` x\0\xB0", 10)) EXPECT_EQ(Common::HexDigitValue(c), -1) << static_cast<int>(c);
+    const struct {
+        std::string text;
+        Bytes bytes;
+        bool whole;
+    } cases[] = {
+        {"", {}, true},
+        {"00ff7F10", {0x00, 0xFF, 0x7F, 0x10}, true},
+        {"09aFAf", {0x09, 0xAF, 0xAF}, true},
+        // A final single character is ignored, even when it is no digit.
+        {"a", {}, false}, {"0102f", {0x01, 0x02}, false}, {"0102z", {0x01, 0x02}, false},
+        {"0102zz", {}, false}, {"01 02", {}, false}, {"0g", {}, false}, {"-1", {}, false}, {"0x10", {}, false},
+        {std::string("01\0002", 5), {}, false}, {std::string("00\0", 3), {0x00}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Common::DecodeHexPairs(c.text), c.bytes) << c.text;
+        EXPECT_EQ(Common::IsWholeHexText(c.text), c.whole) << c.text;
     }
-    for (const char* text : {"0", "abc", "0x10", "12 34", "zz"}) {
-        EXPECT_FALSE(IsWholeHexText(text)) << text;
-        EXPECT_NE(DecodeHexPairs(text).size() * 2, std::string(text).size()) << text;
-    }
-    EXPECT_FALSE(IsWholeHexText(std::string("00\0", 3)));
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Existence checks and whole-file reads on real files.
+// Existence checks that fail, and whole-file reads on real files (the
+// existence of files and folders is checked through file_exist and dir_exist).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -13,57 +14,6 @@
 namespace {
 
 using Common::Error;
-
-enum Kind { kMissing, kFile, kDir };
-
-// Both status-code checks and both wrappers agree on what `path` is.
-void ExpectKind(const std::string& path, Kind kind) {
-    bool is_file = kind != kFile, is_dir = kind != kDir;  // preset to the wrong answer
-    Error file_error, dir_error;
-    EXPECT_EQ(Common::os_path_is_file(path.c_str(), is_file, file_error), 0) << path << ": " << file_error.Text();
-    EXPECT_EQ(Common::os_path_is_dir(path.c_str(), is_dir, dir_error), 0) << path << ": " << dir_error.Text();
-    EXPECT_EQ(is_file, kind == kFile) << path;
-    EXPECT_EQ(is_dir, kind == kDir) << path;
-    EXPECT_EQ(Common::IsFile(path), kind == kFile) << path;
-    EXPECT_EQ(Common::IsDirectory(path), kind == kDir) << path;
-}
-
-std::string LowerDrive(std::string path) {
-    path[0] = static_cast<char>(path[0] | 0x20);
-    return path;
-}
-
-TEST(OsPathFileTest, FilesDirectoriesAndMissingPaths) {
-    test::TempDir dir;
-    const std::string accented = "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC.txt";
-    dir.WriteFile("file.txt", "x");
-    dir.WriteFile(accented, "");
-    dir.MakeDir("sub");
-    std::string deep;  // nested folders until a file's path passes 260 bytes
-    while (dir.Path(deep).size() < 260) dir.MakeDir(deep += (deep.empty() ? "" : "\\") + std::string(40, 'd'));
-    dir.WriteFile(deep + "\\long.txt", "deep");
-    const std::string long_file = dir.Path(deep + "\\long.txt");
-    const std::pair<std::string, Kind> cases[] = {
-        {dir.Path("file.txt"), kFile},
-        {LowerDrive(dir.Path("file.txt")), kFile},
-        {dir.Path(accented), kFile},
-        {long_file, kFile},
-        {LowerDrive(long_file), kFile},
-        {"\\\\?\\" + long_file, kFile},
-        {dir.Path(), kDir},
-        {dir.Path("sub\\"), kDir},
-        {dir.Path(deep), kDir},
-        {dir.Path("absent.txt"), kMissing},           // 2
-        {dir.Path("nodir\\absent.txt"), kMissing},    // 3
-        {dir.Path("file.txt\\sub"), kMissing},        // under a file
-        {dir.Path(deep + "\\nope.txt"), kMissing},
-        {dir.Path("bad<name>.txt"), kMissing},        // 123
-        {dir.Path("q?.txt"), kMissing},
-        {"", kMissing},
-    };
-    for (const auto& [path, kind] : cases) ExpectKind(path, kind);
-    EXPECT_EQ(Common::ReadWholeFile(long_file), "deep");
-}
 
 // Any other code fails the check. Wine answers 66 for an unknown server,
 // Windows something else (53 among them, which means missing), so only the

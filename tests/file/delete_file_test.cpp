@@ -10,7 +10,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 using FileDeletion = ModuleTest;
 namespace Abi = ScanEngine::Abi;
 

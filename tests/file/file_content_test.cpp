@@ -16,7 +16,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 using FileContent = ModuleTest;
 
 constexpr CLSID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};

@@ -10,7 +10,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 using OriginalFilename = ModuleTest;
 
 std::string ProgramPath() {
@@ -26,7 +25,7 @@ std::string Fixture(const std::string& name) {
 
 const std::string kPrefix = "1:Failed to get original file name: ";
 
-TEST_F(OriginalFilename, ReadsTheNameUnderTheFirstTranslationOnly) {
+TEST_F(OriginalFilename, ReadsTheNameUnderTheFirstTranslationOnlyAndLogsEachFailingStep) {
     // The first translation is 0409/04B0; the German table behind it is not reached.
     CallResult r = Call("get_original_filename",
                         {Arg::Str("path", Fixture("version_en")), Arg::OutStr("original_filename", 1)});
@@ -50,9 +49,8 @@ TEST_F(OriginalFilename, ReadsTheNameUnderTheFirstTranslationOnly) {
     r = Call("get_original_filename", {Arg::Str("path", copy), Arg::OutStr("original_filename", 1)});
     EXPECT_TRUE(r.result == 0 && r.log.empty());
     EXPECT_EQ(r.variables.at(1).text, "orig-en.exe");
-}
 
-TEST_F(OriginalFilename, EachFailingStepIsLoggedWithTheSystemCodeAndWritesNothing) {
+    // Each failing step is logged with the system's code and writes nothing.
     const struct {
         std::string path, line;
     } cases[] = {
@@ -68,8 +66,7 @@ TEST_F(OriginalFilename, EachFailingStepIsLoggedWithTheSystemCodeAndWritesNothin
         {Fixture("version_empty"), "Original filename is null"},
     };
     for (const auto& c : cases) {
-        const CallResult r =
-            Call("get_original_filename", {Arg::Str("path", c.path), Arg::OutStr("original_filename", 1)});
+        r = Call("get_original_filename", {Arg::Str("path", c.path), Arg::OutStr("original_filename", 1)});
         EXPECT_EQ(r.result, -1) << c.line;
         EXPECT_EQ(LogLines(r.log), Strings{kPrefix + c.line});
         EXPECT_TRUE(r.variables.empty()) << c.line;

@@ -10,7 +10,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 namespace Abi = ScanEngine::Abi;
 
 constexpr const char* kPath = "C:\\Program Files\\App\\app.exe";
@@ -73,10 +72,7 @@ TEST_F(Signatures, CheckSignatureCopiesTheRecordInOrderAndOnlyIntoNamedOutputs) 
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.log.empty());
     EXPECT_EQ(HostArgs(Host(), "CheckSignature"), (Strings{"(ptr)", kPath, "U-7", "(ptr)"}));
-    ASSERT_EQ(r.variables.size(), 3u);
-    EXPECT_EQ(r.variables.at(1).integer, static_cast<std::uint64_t>(std::int64_t{-2}));
-    EXPECT_EQ(r.variables.at(2).text, "3A:F0:99");
-    EXPECT_EQ(r.variables.at(3).text, "Orvik Test Vendor");
+    EXPECT_EQ(Written(r), (Vars{{1, "i:18446744073709551614"}, {2, "s:3A:F0:99"}, {3, "s:Orvik Test Vendor"}}));
 
     // Refused writes show the order: status, thumbprint, vendor.
     auto call = NewCall();
@@ -98,10 +94,7 @@ TEST_F(Signatures, CheckSignatureCopiesTheRecordInOrderAndOnlyIntoNamedOutputs) 
     // Unset texts read as empty.
     AnswerSignatureByHand();
     r = Call("check_signature", kSignatureArgs);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.variables.at(1).integer, 7u);
-    EXPECT_EQ(r.variables.at(2).text, "");
-    EXPECT_EQ(r.variables.at(3).text, "");
+    EXPECT_EQ(std::pair(r.result, Written(r)), std::pair(0ll, Vars{{1, "i:7"}, {2, "s:"}, {3, "s:"}}));
 }
 
 TEST_F(Signatures, CheckSignatureFailuresWriteNothingAndReleaseWhateverCame) {
@@ -139,9 +132,7 @@ TEST_F(Signatures, CheckExtendedSignaturePassesTheLow32MaskAndDeepScanAndCopiesT
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.log.empty());
     EXPECT_EQ(HostArgs(Host(), "CheckExtendedSignature"), (Strings{"(ptr)", kPath, "", "(ptr)", "3", "1"}));
-    ASSERT_EQ(r.variables.size(), 2u);
-    EXPECT_EQ(r.variables.at(1).text, std::string("{\"signer\":\"x\"}\0tail", 19));
-    EXPECT_EQ(r.variables.at(2).integer, 0xFFFFFFFEu);  // zero-extended
+    EXPECT_EQ(Written(r), (Vars{{1, "s:" + std::string("{\"signer\":\"x\"}\0tail", 19)}, {2, "i:4294967294"}}));
 
     // Text first, then the schema version; deep scan 0 passes false.
     auto call = NewCall();
@@ -161,9 +152,7 @@ TEST_F(Signatures, CheckExtendedSignaturePassesTheLow32MaskAndDeepScanAndCopiesT
     g_answer.text = reinterpret_cast<const char*>(page.PlaceAtEnd("{\"a\":1}"));
     g_answer.text_length = 7;
     r = Call("check_extended_signature", kExtendedArgs);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.variables.at(1).text, "{\"a\":1}");
-    EXPECT_EQ(r.variables.at(2).integer, 3u);
+    EXPECT_EQ(std::pair(r.result, Written(r)), std::pair(0ll, Vars{{1, "s:{\"a\":1}"}, {2, "i:3"}}));
     // No text at all, whatever length is claimed, is the empty text.
     g_answer.text = nullptr;
     g_answer.text_length = 5;

@@ -10,64 +10,55 @@ namespace {
 
 using ::testing::ElementsAre;
 
-class Frame : public ModuleTest {
-protected:
-    // A malformed call logs exactly one level-2 line, returns -1 and never reaches the host.
-    void ExpectRejected(const std::string& function, const std::vector<Arg>& args, const std::string& text) {
-        const std::size_t host_calls = Host().Journal().All().size();
-        const CallResult r = Call(function, args);
-        EXPECT_EQ(r.result, -1);
-        EXPECT_EQ(LogLines(r.log), std::vector<std::string>{MalformedLine(function, text)});
-        EXPECT_TRUE(r.variables.empty());
-        EXPECT_EQ(Host().Journal().All().size(), host_calls) << text;
+using Frame = ModuleTest;
+
+// A malformed call logs exactly one level-2 line, returns -1 and never reaches the host.
+TEST_F(Frame, RejectsUndeclaredMismatchedMissingAndWronglyBoundArguments) {
+    const struct {
+        const char* function;
+        std::vector<Arg> args;
+        std::string text;
+    } cases[] = {
+        {"is_engine_enabled", {Arg::Int("engine_id", 1), Arg::Str("path", "x")}, "got unsupported argument 'path'"},
+        // A label is not a name.
+        {"is_engine_enabled", {Arg::Int("ENGINE_ID", 1)}, "got unsupported argument 'ENGINE_ID'"},
+        // The first failing value ends validation.
+        {"set_process_monitored_status", {Arg::Str("puid", "1"), Arg::Int("bogus", 1)},
+         "typeinfo mismatched for argument 'puid'"},
+        {"is_engine_enabled", {Arg::Str("engine_id", "1")}, "typeinfo mismatched for argument 'engine_id'"},
+        {"is_engine_enabled", {Arg::Undefined("engine_id")}, "got undefined argument 'engine_id' value"},
+        // Outputs are integers (variable references): a string literal there is a kind mismatch.
+        {"get_unix_user_info", {Arg::Int("uid", 0), Arg::Str("name", "x")}, "typeinfo mismatched for argument 'name'"},
+        {"is_engine_enabled", {Arg::Raw("engine_id", 3, 0, 1)}, "typeinfo mismatched for argument 'engine_id'"},
+        // Missing required arguments in declaration order.
+        {"set_process_monitored_status", {}, "required arguments not found 'puid, enabled, '"},
+        {"set_process_monitored_status", {Arg::Int("enabled", 1)}, "required arguments not found 'puid, '"},
+        // An integer output bound to a string variable, the reverse, and no variable at all.
+        {"get_unix_user_info", {Arg::Int("uid", 0), Arg::OutStr("attributes", 1)},
+         "argument 'attributes' has malformed variable starage class: 2"},
+        {"get_unix_user_info", {Arg::Int("uid", 0), Arg::OutInt("sid", 1)},
+         "argument 'sid' has malformed variable starage class: 1"},
+        {"get_unix_user_info", {Arg::Int("uid", 0), Arg::Raw("sid", 2, 0, 1)},
+         "argument 'sid' has malformed variable starage class: 0"},
+    };
+    for (const auto& c : cases) {
+        const CallResult r = Call(c.function, c.args);
+        EXPECT_EQ(r.result, -1) << c.text;
+        EXPECT_EQ(LogLines(r.log), Strings{MalformedLine(c.function, c.text)});
+        EXPECT_TRUE(r.variables.empty()) << c.text;
     }
-};
-
-TEST_F(Frame, RejectsArgumentsTheFunctionDoesNotDeclare) {
-    ExpectRejected("is_engine_enabled", {Arg::Int("engine_id", 1), Arg::Str("path", "x")},
-                   "got unsupported argument 'path'");
-    // A label is not a name.
-    ExpectRejected("is_engine_enabled", {Arg::Int("ENGINE_ID", 1)}, "got unsupported argument 'ENGINE_ID'");
-    // The first failing value ends validation.
-    ExpectRejected("set_process_monitored_status", {Arg::Str("puid", "1"), Arg::Int("bogus", 1)},
-                   "typeinfo mismatched for argument 'puid'");
+    EXPECT_TRUE(Host().Journal().All().empty());
 }
 
-TEST_F(Frame, RejectsKindMismatchesAndUndefinedRequiredValues) {
-    ExpectRejected("is_engine_enabled", {Arg::Str("engine_id", "1")}, "typeinfo mismatched for argument 'engine_id'");
-    ExpectRejected("is_engine_enabled", {Arg::Undefined("engine_id")}, "got undefined argument 'engine_id' value");
-    // Outputs are integers (variable references): a string literal there is a kind mismatch.
-    ExpectRejected("get_unix_user_info", {Arg::Int("uid", 0), Arg::Str("name", "x")},
-                   "typeinfo mismatched for argument 'name'");
-    ExpectRejected("is_engine_enabled", {Arg::Raw("engine_id", 3, 0, 1)},
-                   "typeinfo mismatched for argument 'engine_id'");
-}
-
-TEST_F(Frame, ListsMissingRequiredArgumentsInDeclarationOrder) {
-    ExpectRejected("set_process_monitored_status", {}, "required arguments not found 'puid, enabled, '");
-    ExpectRejected("set_process_monitored_status", {Arg::Int("enabled", 1)}, "required arguments not found 'puid, '");
-    // Given twice: validation passes, the first value counts.
-    const CallResult r = Call("is_engine_enabled", {Arg::Int("engine_id", 4), Arg::Int("engine_id", 9)});
+TEST_F(Frame, TheFirstOfRepeatedValuesCountsAndAnUndefinedOptionalValueIsAbsent) {
+    CallResult r = Call("is_engine_enabled", {Arg::Int("engine_id", 4), Arg::Int("engine_id", 9)});
     EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(Host().Journal().Last("IsEngineEnabled")->args, std::vector<std::string>{"4"});
-}
-
-TEST_F(Frame, AnUndefinedOptionalValueCountsAsAbsent) {
-    const CallResult r = Call("get_unix_user_info", {Arg::Int("uid", 0), Arg::Undefined("name"), Arg::OutInt("attributes", 3)});
+    EXPECT_EQ(Host().Journal().Last("IsEngineEnabled")->args, Strings{"4"});
+    r = Call("get_unix_user_info", {Arg::Int("uid", 0), Arg::Undefined("name"), Arg::OutInt("attributes", 3)});
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.log.empty());
     ASSERT_EQ(r.variables.size(), 1u);
     EXPECT_EQ(r.variables.at(3).integer, 0u);
-}
-
-TEST_F(Frame, ReportsBindingsOfTheWrongStorageClass) {
-    // An integer output bound to a string variable, and the reverse.
-    ExpectRejected("get_unix_user_info", {Arg::Int("uid", 0), Arg::OutStr("attributes", 1)},
-                   "argument 'attributes' has malformed variable starage class: 2");
-    ExpectRejected("get_unix_user_info", {Arg::Int("uid", 0), Arg::OutInt("sid", 1)},
-                   "argument 'sid' has malformed variable starage class: 1");
-    ExpectRejected("get_unix_user_info", {Arg::Int("uid", 0), Arg::Raw("sid", 2, 0, 1)},
-                   "argument 'sid' has malformed variable starage class: 0");
 }
 
 TEST_F(Frame, ARefusedVariableWriteIsLoggedAndTheResultStands) {
@@ -89,8 +80,8 @@ TEST_F(Frame, NamesTheFunctionAsTheHostReportsIt) {
     call->function_name = "alias_of_is_engine_enabled";
     const CallResult r = Call("is_engine_enabled", {}, *call);
     EXPECT_EQ(r.result, -1);
-    EXPECT_EQ(LogLines(r.log), std::vector<std::string>{MalformedLine("alias_of_is_engine_enabled",
-                                                                      "required arguments not found 'engine_id, '")});
+    EXPECT_EQ(LogLines(r.log),
+              Strings{MalformedLine("alias_of_is_engine_enabled", "required arguments not found 'engine_id, '")});
 }
 
 TEST_F(Frame, SurvivesAHostThatPassesNullWhereRecordsBelong) {

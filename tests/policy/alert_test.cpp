@@ -11,7 +11,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using Bytes = std::vector<std::uint8_t>;
-using Strings = std::vector<std::string>;
 using namespace std::string_literals;
 
 const std::string kMd5 = "00112233445566778899aabbccddeeff";

@@ -8,7 +8,6 @@ namespace OrvikTest {
 namespace {
 
 using ::testing::ElementsAre;
-using Strings = std::vector<std::string>;
 
 class PolicySwitches : public ModuleTest {};
 
@@ -49,7 +48,7 @@ TEST_F(PolicySwitches, MonitoredStatusPassesAnyNonZeroAsTrue) {
     EXPECT_EQ(Host().State().monitored, (std::map<std::uint64_t, bool>{{77, true}, {78, false}}));
 }
 
-TEST_F(PolicySwitches, WhitelistingTakesTheTriggeringProcessPidAndResolvesAnyOtherOrStops) {
+TEST_F(PolicySwitches, WhitelistingTakesTheTriggeringPidResolvesAnyOtherAndAlwaysNotifies) {
     auto call = NewCall();
     call->process_uid = 42;
     call->process_id = 777;
@@ -72,22 +71,18 @@ TEST_F(PolicySwitches, WhitelistingTakesTheTriggeringProcessPidAndResolvesAnyOth
     EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 3u);
     EXPECT_EQ(no_pid->whitelisted_notifications, std::vector<std::uint64_t>{44});
     EXPECT_TRUE(call->log.empty() && no_pid->log.empty());
-}
 
-TEST_F(PolicySwitches, WhitelistingNotifiesWhateverTheHostAnsweredAndKeepsTheAnswer) {
+    // The notice goes out whatever the host answered, and the answer is kept.
     Host().ForceResult("WhitelistProcess", 5);
-    auto call = NewCall();
-    call->process_uid = 42;
-    call->process_id = 1;
     EXPECT_EQ(Call("whitelist_process", {Arg::Int("puid", 42)}, *call).result, 5);
-    EXPECT_EQ(call->whitelisted_notifications, std::vector<std::uint64_t>{42});
+    EXPECT_EQ(call->whitelisted_notifications, (std::vector<std::uint64_t>{42, 43, 42}));
     // A host without the notice loses the notice, not the whitelisting's result.
     call->Record()->OnProcessWhitelisted = nullptr;
     const CallResult r = Call("whitelist_process", {Arg::Int("puid", 42)}, *call);
     EXPECT_EQ(r.result, 5);
     EXPECT_THAT(LogLines(r.log), ElementsAre("1:whitelist_process: rules engine not notified: host operation "
                                              "'OnProcessWhitelisted' is not available"));
-    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 2u);
+    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 5u);
 }
 
 TEST_F(PolicySwitches, SuppressionAlwaysResolvesAndNeverNotifies) {

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "orvik/functions/policy/random_draw.h"
-#include "orvik/functions/policy/uuid_text.h"
 
 namespace ScanEngine::Policy {
 namespace {
@@ -46,23 +45,12 @@ TEST(DrawBelow, StaysInRangeAndIsEvenForLargeOddRanges) {
     EXPECT_NEAR(upper, 10000, 600);
 }
 
-TEST(DrawBelow, SameSeedSameDraw) {
-    std::mt19937_64 a(77), b(77);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(DrawBelow(a, 1000), DrawBelow(b, 1000));
-}
-
 TEST(CounterToNanoseconds, ScalesExactlyForCommonAndOddFrequencies) {
     EXPECT_EQ(CounterToNanoseconds(123, 10'000'000), 12300);
     EXPECT_EQ(CounterToNanoseconds(3'000'001, 3'000'000), 1'000'000'333);
     // Large readings do not overflow through the intermediate product.
     EXPECT_EQ(CounterToNanoseconds(3'000'000ll * 86400 * 365, 3'000'000), 1'000'000'000ll * 86400 * 365);
     EXPECT_EQ(CounterToNanoseconds(99, 0), 99);
-}
-
-TEST(UuidText, GroupsSixteenBytesAsUpperCaseHex) {
-    const std::uint8_t bytes[16] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
-                                    0x88, 0x99, 0xaa, 0xbb, 0xcc, 0xdd, 0xee, 0xff};
-    EXPECT_EQ(UuidText(bytes), "00112233-4455-6677-8899-AABBCCDDEEFF");
 }
 
 }  // namespace

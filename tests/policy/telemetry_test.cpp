@@ -10,8 +10,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 const std::vector<Arg> kDetection{Arg::Str("threat", "Trojan.X"), Arg::Int("rule", 12),     Arg::Int("silent", 0),
                                   Arg::Str("md5", "m5"),          Arg::Str("sha1", "s1"),    Arg::Str("sha256", "s256"),
                                   Arg::Str("path", "C:\\a.exe"),  Arg::Str("cmdline", "a -x")};
@@ -58,7 +56,7 @@ protected:
     }
 };
 
-TEST_F(Telemetry, DetectionBodyKeepsItsOrderAndOnlyTheGivenOptionalMembers) {
+TEST_F(Telemetry, DetectionAndFeatureBodiesKeepTheirOrderAndOnlyTheGivenOptionalMembers) {
     const struct {
         std::vector<Arg> changes;
         std::string tail;
@@ -79,9 +77,6 @@ TEST_F(Telemetry, DetectionBodyKeepsItsOrderAndOnlyTheGivenOptionalMembers) {
         EXPECT_TRUE(r.log.empty()) << c.tail;
         EXPECT_EQ(LastBody("be-detect"), kDetectionBody + c.tail + "\n}");
     }
-}
-
-TEST_F(Telemetry, FeatureBodyKeepsItsOrderAndOnlyTheGivenOptionalMembers) {
     EXPECT_EQ(Call("send_features_telemetry", WithArgs(kFeature, {Arg::Str("sha256_parent", "ps"),
                                                                   Arg::Str("path_parent", "C:\\p.exe")}))
                   .result,

@@ -7,7 +7,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 namespace Abi = ScanEngine::Abi;
 
 constexpr const char* kPath = "C:\\Temp\\Sample.EXE";
@@ -52,16 +51,12 @@ TEST_F(VerdictCache, SetPacksTheLow8BitsAndTheLow32BitTtlIntoTheRecord) {
 TEST_F(VerdictCache, GetsSignExtendTheVerdictZeroExtendTheRestAndWriteOnlyTheBoundOutputs) {
     Store(1, {0xFFFFFFFFu, 1, -56, 200, 0}, {0x123456789ABCDEF0ull, 0xFFFFFFFFu, 0});
     CallResult r = Call("get_avc_scan_statistics", StatisticsArgs(1));
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(r.variables.at(1).integer, 0xFFFFFFFFu);
-    EXPECT_EQ(r.variables.at(2).integer, 0x123456789ABCDEF0ull);
+    EXPECT_EQ(std::pair(r.result, Written(r)),
+              std::pair(0ll, Vars{{1, "i:4294967295"}, {2, "i:1311768467463790320"}}));  // 0x123456789ABCDEF0
     r = Call("get_avc_verdict", WithArgs(GetArgs(257), {Arg::Int("current_scan_depth", 0x103)}));
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(HostArgs(Host(), "GetVerdict"), (Strings{"(ptr)", kPath, "", "1", "3", "(ptr)"}));
-    ASSERT_EQ(r.variables.size(), 3u);
-    EXPECT_EQ(r.variables.at(1).integer, static_cast<std::uint64_t>(std::int64_t{-56}));
-    EXPECT_EQ(r.variables.at(2).integer, 0xFFFFFFFFu);
-    EXPECT_EQ(r.variables.at(3).integer, 200u);
+    EXPECT_EQ(Written(r), (Vars{{1, "i:18446744073709551560"}, {2, "i:4294967295"}, {3, "i:200"}}));  // -56
 
     std::vector<Arg> args = GetArgs(1);
     args.pop_back();  // scan_depth

@@ -15,8 +15,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
-using Vars = std::map<std::uint32_t, std::string>;
 using Tags = std::vector<std::pair<std::string, std::string>>;
 namespace Field = RefHost::ProcessField;
 namespace Abi = ScanEngine::Abi;
@@ -37,14 +35,6 @@ std::vector<Arg> AllOutputs(std::uint64_t uid = kUid) {
             Arg::OutInt("noimage", 108), Arg::OutInt("terminated", 109), Arg::OutInt("start_timestamp", 110),
             Arg::OutStr("process_user_sid", 111), Arg::OutInt("is_admin", 112), Arg::OutInt("integrity_level", 113),
             Arg::OutInt("exit_timestamp", 114), Arg::OutStr("process_privileges", 115), Arg::OutStr("cwd", 116)};
-}
-
-// The variables after a call, as "i:<integer>" or "s:<text>".
-Vars Written(const CallResult& r) {
-    Vars out;
-    for (const auto& [ref, v] : r.variables)
-        out[ref] = v.kind == RefHost::Variable::Kind::Integer ? "i:" + std::to_string(v.integer) : "s:" + v.text;
-    return out;
 }
 
 class ProcessInfo : public ModuleTest {

@@ -33,10 +33,6 @@ public:
     GuardedPage(const GuardedPage&) = delete;
     GuardedPage& operator=(const GuardedPage&) = delete;
 
-    std::size_t PageSize() const { return page_; }
-    // First byte of the no-access page.
-    const std::uint8_t* End() const { return base_ + page_; }
-
     // Copies `bytes` so that they end where the no-access page begins.
     const std::uint8_t* PlaceAtEnd(const std::string& bytes) {
         if (bytes.size() > page_) throw std::length_error("more than a page");

@@ -9,18 +9,16 @@
 #include <fstream>
 #include <map>
 
+#include "common/os_path_winapi.h"
 #include "common/utf.h"
 #include "host/loaded_module.h"
 #include "support/call_args.h"
 #include "support/module_fixture.h"
-#include "support/pe_image.h"
 #include "support/strict_json.h"
 #include "support/subject_process.h"
 
 namespace OrvikTest {
 namespace {
-
-using Strings = std::vector<std::string>;
 
 std::string Form(const char* format, std::uint64_t value) {
     char text[24];
@@ -81,7 +79,8 @@ TEST_F(MemoryStatistic, DescribesModulesSectionsPrivateMemoryThreadsAndSocketsOf
 TEST_F(MemoryStatistic, SectionNamesOfAnyBytesAreEscapedToPrintableAscii) {
     // A copy of the module with its first two section names rewritten; the loader does not read them.
     const std::wstring module = RefHost::DefaultModulePath();
-    std::vector<std::uint8_t> image = ReadFileBytes(Common::WideToUtf8(module.data(), module.size()));
+    const std::string file = Common::ReadWholeFile(Common::WideToUtf8(module.data(), module.size()));
+    std::vector<std::uint8_t> image(file.begin(), file.end());
     ASSERT_GT(image.size(), 0x400u);
     const std::uint32_t header = image[0x3C] | image[0x3D] << 8;
     const std::size_t table = header + 24 + (image[header + 20] | image[header + 21] << 8);

@@ -38,7 +38,7 @@ std::vector<std::string> Names(const std::vector<SectionHeader>& sections) {
     return names;
 }
 
-TEST(SectionHeaders, ReadsBothMachinesAndStopsAtThePageEnd) {
+TEST(SectionHeaders, ReadsBothMachinesStopsAtThePageEndAndRefusesMalformedHeaders) {
     const auto x64 = ReadSectionHeaders(Image(0x80, 0x8664, 3, 0x108));
     EXPECT_EQ(Names(x64), (std::vector<std::string>{".text", "12345678", "s2"}));
     EXPECT_EQ(x64[1].relative_address, 0x2000u);
@@ -50,9 +50,7 @@ TEST(SectionHeaders, ReadsBothMachinesAndStopsAtThePageEnd) {
     EXPECT_EQ(ReadSectionHeaders(Image(0xE60, 0x8664, 1000, 0x108)).size(), 3u);
     // The x64 table starts past the page: nothing, and nothing read beyond it.
     EXPECT_TRUE(ReadSectionHeaders(Image(0xFE8, 0x8664, 5, 0x108)).empty());
-}
-
-TEST(SectionHeaders, MalformedHeadersGiveNone) {
+    // Malformed headers give none.
     EXPECT_TRUE(ReadSectionHeaders(Image(0x80, 0x8664, 0, 0x108)).empty());
     EXPECT_TRUE(ReadSectionHeaders(Image(0x80, 0x8664, 1001, 0x108)).empty());
     EXPECT_TRUE(ReadSectionHeaders(Image(0x80, 0xAA64, 2, 0x108)).empty());

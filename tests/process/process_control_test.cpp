@@ -18,7 +18,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 using ProcessControl = ModuleTest;
 using ProcessLogging = ModuleTest;
 namespace Abi = ScanEngine::Abi;

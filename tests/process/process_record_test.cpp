@@ -94,6 +94,7 @@ TEST(ProcessRecordReader, YieldsOnlyUsableEntriesInsideTheBuffer) {
          {13, 14}, false},  // unknown types, payloads empty or below the type's minimum
         {Record(5, "").substr(0, 7), {}, false}, {Record(0, good), {}, false}, {Record(1, good + other), {1}, false},
         {Record(3, good + Entry(3, 9, Le(3, 4) + "abc", 1000) + other), {1}, true},  // runs past the end
+        {Record(2, good + other).substr(0, 29), {1}, true},  // the last entry one byte short
         {Record(5, good + other), {1, 2}, true}, {Record(3, good + other + "\x0B\x00"), {1, 2}, true},
         {Record(0xFFFFFFFF, Le(0, 4) + good), {}, true},  // size 0 makes no progress
         {Record(0xFFFFFFFF, std::string(64, '\x01')), {}, true},

@@ -7,7 +7,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 namespace Abi = ScanEngine::Abi;
 
 std::vector<Arg> TreeArgs(std::int64_t pid, std::int64_t start_time) {
@@ -25,9 +24,9 @@ std::string Outcome(const CallResult& r) {
     return outcome;
 }
 
-class ProcessTree : public ModuleTest {};
+using ProcessTree = ModuleTest;
 
-TEST_F(ProcessTree, TextsAreCopiedWithTheirExactLengthAndFailuresLeaveTheVariableAlone) {
+TEST_F(ProcessTree, TextsAreCopiedWithTheirExactLengthFailuresLeaveTheVariableAloneAndTerminabilityIsAsked) {
     const std::string tree("{\"name\":\"a\0b\"}", 14);
     const std::string categories = "{\"categories\":[\"interpreters\"]}";
     {
@@ -49,66 +48,43 @@ TEST_F(ProcessTree, TextsAreCopiedWithTheirExactLengthAndFailuresLeaveTheVariabl
     EXPECT_EQ(HostArgs(Host(), "GetProcessCategories"), (Strings{"", "(ptr)"}));
     EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs("x.exe"))),
               "(unset) / " + std::to_string(RefHost::kHostNotFound));
-}
 
-TEST_F(ProcessTree, TerminabilityIsTheHostsAnswerForTheFileName) {
+    // Terminability is the host's answer for the file name.
     Host().ForceResult("IsProcessTerminable", -7);
     EXPECT_EQ(Call("is_process_terminable", {Arg::Str("file_name", "NOTEPAD.EXE")}).result, -7);
     EXPECT_EQ(HostArgs(Host(), "IsProcessTerminable"), Strings{"NOTEPAD.EXE"});
 }
 
-// A host that answers without objects, or hands objects with a failure.
-class OddHost : public RefHost::HostServices {
-public:
-    Abi::ProcessTreeAnswer* tree = nullptr;
-    std::int32_t categories_status = 0;
-    bool give_categories = false;
-
-    std::int32_t GetProcessTreeJson(std::uint32_t, std::uint64_t, Abi::ProcessTreeAnswer** out) override {
+TEST_F(ProcessTree, SuccessWithoutAnAnswerIsAFailureAndEveryBufferIsReleased) {
+    static Abi::ProcessTreeAnswer* tree;
+    static RefHost::HostServices* host;
+    static std::int32_t categories_status;
+    tree = nullptr, host = &Host(), categories_status = 0;
+    engine_.ServiceInterface()->GetProcessTreeJson = [](Abi::ServiceInterface*, std::uint32_t, std::uint64_t,
+                                                        Abi::ProcessTreeAnswer** out) {
         *out = tree;
         return 0;
-    }
-    std::int32_t GetProcessCategories(const char*, Abi::SizedBuffer** out) override {
-        if (give_categories) *out = &Objects().Make<RefHost::SizedBufferObject>("{\"categories\":[]}")->abi;
+    };
+    // A failure comes with a buffer, a success without one.
+    engine_.ServiceInterface()->GetProcessCategories = [](Abi::ServiceInterface*, const char*, Abi::SizedBuffer** out) {
+        if (categories_status != 0) *out = &host->Objects().Make<RefHost::SizedBufferObject>("{}")->abi;
         return categories_status;
-    }
-};
-
-class OddProcessTreeHost : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(module.Init(engine), 0); }
-    void TearDown() override {
-        module.Deinit();
-        EXPECT_EQ(host->Objects().Live(), 0);
-        EXPECT_EQ(host->Objects().DoubleReleases(), 0);
-    }
-    std::string Outcome(const std::string& function, const std::vector<Arg>& args) {
-        RefHost::HostCallContext call(host->Objects());
-        return OrvikTest::Outcome(module.Call(function, args, call));
-    }
-
-    std::shared_ptr<OddHost> host = std::make_shared<OddHost>();
-    RefHost::HostEngine engine{host};
-    RefHost::LoadedModule module;
-};
-
-TEST_F(OddProcessTreeHost, SuccessWithoutAnAnswerIsAFailureAndEveryBufferIsReleased) {
+    };
     const std::string failure = "(unset) / -1 / Malformed functional call 'get_process_tree_json': host reported a "
                                 "process tree ";
-    EXPECT_EQ(Outcome("get_process_tree_json", TreeArgs(1, 1)), failure + "but gave none");
+    EXPECT_EQ(Outcome(Call("get_process_tree_json", TreeArgs(1, 1))), failure + "but gave none");
     Abi::ProcessTreeAnswer answer{nullptr, 12};
-    host->tree = &answer;
-    EXPECT_EQ(Outcome("get_process_tree_json", TreeArgs(1, 1)), failure + "without its text");
+    tree = &answer;
+    EXPECT_EQ(Outcome(Call("get_process_tree_json", TreeArgs(1, 1))), failure + "without its text");
     answer.length = 0;  // no text and no length: simply an empty tree
-    EXPECT_EQ(Outcome("get_process_tree_json", TreeArgs(1, 1)), "");
+    EXPECT_EQ(Outcome(Call("get_process_tree_json", TreeArgs(1, 1))), "");
 
-    EXPECT_EQ(Outcome("get_process_categories", CategoriesArgs("a.exe")),
+    EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs("a.exe"))),
               "(unset) / -1 / Malformed functional call 'get_process_categories': host reported process categories "
               "but gave no readable buffer");
-    host->give_categories = true;
-    host->categories_status = 5;
-    EXPECT_EQ(Outcome("get_process_categories", CategoriesArgs("a.exe")), "(unset) / 5");
-    EXPECT_EQ(host->Objects().Live(), 0) << "a buffer handed with a failure is released too";
+    categories_status = 5;
+    EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs("a.exe"))), "(unset) / 5");
+    EXPECT_EQ(Host().Objects().Live(), 0) << "a buffer handed with a failure is released too";
 }
 
 }  // namespace

@@ -12,7 +12,6 @@
 namespace OrvikTest {
 namespace {
 
-using Strings = std::vector<std::string>;
 constexpr const char* kInject = "inject_detect_terminate";
 constexpr const char* kHollow = "hollow_detect_terminate";
 const std::string kContextLine = "0:Thread context acquired successfully";

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,8 @@ namespace OrvikTest {
 
 using RefHost::Arg;
 using RefHost::CallResult;
+using Strings = std::vector<std::string>;
+using Vars = std::map<std::uint32_t, std::string>;
 
 class ModuleTest : public ::testing::Test {
 protected:
@@ -32,8 +35,10 @@ protected:
 };
 
 // The log as "level:text" lines, for compact assertions.
-std::vector<std::string> LogLines(const std::vector<RefHost::LogLine>& log);
+Strings LogLines(const std::vector<RefHost::LogLine>& log);
 // The text of the single level-2 failure line of a malformed call.
 std::string MalformedLine(const std::string& function, const std::string& text);
+// The variables after a call, as "i:<integer>" or "s:<text>".
+Vars Written(const CallResult& r);
 
 }  // namespace OrvikTest

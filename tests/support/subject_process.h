@@ -25,9 +25,8 @@ public:
 
     std::uint32_t Pid() const { return pid_; }
     HANDLE Handle() const { return process_; }
-    // A value the subject reported ("rwx_spin_thread", "listen_port", ...);
-    // numbers as printed (addresses in hex).
-    const std::string& Value(const std::string& key) const { return values_.at(key); }
+    // A value the subject reported ("rwx_spin_address", "listen_port", ...),
+    // printed in decimal or (addresses) in hex.
     std::uint64_t Number(const std::string& key) const { return std::stoull(values_.at(key), nullptr, 10); }
     std::uint64_t Address(const std::string& key) const { return std::stoull(values_.at(key), nullptr, 16); }
 

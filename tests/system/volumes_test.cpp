@@ -50,7 +50,7 @@ std::int64_t SystemSerial(const std::wstring& path) {
     return static_cast<std::int32_t>(serial);
 }
 
-TEST_F(Volumes, MapPairsEachMountedDeviceWithItsFirstMountPath) {
+TEST_F(Volumes, MapPairsMountedDevicesWithTheirFirstMountPathAndSerialAndTypeAnswerForRootsOnly) {
     const Machine machine = ReadMachine();
     ASSERT_NE(machine.map.find("\\Device\\"), std::string::npos) << machine.map;
     ASSERT_NE(machine.map.find("--C:\\"), std::string::npos) << machine.map;
@@ -60,10 +60,8 @@ TEST_F(Volumes, MapPairsEachMountedDeviceWithItsFirstMountPath) {
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.log.empty());
     EXPECT_EQ(r.variables.at(1).text, machine.map);
-}
 
-TEST_F(Volumes, SerialAndTypeAnswerForRootPathsOnly) {
-    const Machine machine = ReadMachine();
+    // Serial and type answer for root paths only.
     ASSERT_FALSE(machine.volume_names.empty());
     wchar_t unused[] = L"?:\\";
     const DWORD drives = GetLogicalDrives();

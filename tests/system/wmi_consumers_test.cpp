@@ -207,7 +207,6 @@ TEST(WmiQuery, RunsAgainstTheSystemsWmiAndFailsWithoutNamespaceOrValidQuery) {
 namespace OrvikTest {
 namespace {
 
-
 class WmiConsumers : public ModuleTest {
 protected:
     CallResult Lookup(std::int64_t type, const std::string& name) {
@@ -228,7 +227,7 @@ bool SubscriptionNamespaceExists() {
                                             reinterpret_cast<IWbemServices**>(services.Out())));
 }
 
-TEST_F(WmiConsumers, RealLookupAnswersWithoutLoggingAndLeavesTheApartmentAsItWas) {
+TEST_F(WmiConsumers, RealLookupAnswersWithoutLoggingLeavesTheApartmentAsItWasAndRefusesOtherQueries) {
     std::thread([&] {
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
         const bool exists = SubscriptionNamespaceExists();
@@ -260,9 +259,8 @@ TEST_F(WmiConsumers, RealLookupAnswersWithoutLoggingAndLeavesTheApartmentAsItWas
         CoUninitialize();
         CoUninitialize();
     }).join();
-}
 
-TEST_F(WmiConsumers, RefusesOtherTypesAndNamesWithANulQuietly) {
+    // Other types and names with a nul are refused quietly.
     const std::pair<std::int64_t, std::string> refused[] = {{2, "x"}, {-1, "x"}, {0, std::string("x\0y", 3)}};
     for (const auto& [type, name] : refused) {
         const CallResult r = Lookup(type, name);

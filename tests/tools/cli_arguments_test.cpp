@@ -16,7 +16,7 @@ constexpr ArgumentDescriptor kList[] = {
     ScanEngine::OutString(arg::text, ScanEngine::kOptional), ScanEngine::OutInteger(arg::length, ScanEngine::kOptional),
     ScanEngine::kEndOfArguments};
 
-TEST(CliArguments, TypesValuesByDeclarationOrByExplicitKind) {
+TEST(CliArguments, TypesValuesByDeclarationOrByExplicitKindAndBindsOutputsWithFreshReferences) {
     std::uint32_t ref = 0;
     RefHost::Arg a = ParseCallArgument("path=C:\\x=y", kList, ref);
     EXPECT_EQ(a.kind, ScanEngine::Abi::kValueString);
@@ -32,11 +32,9 @@ TEST(CliArguments, TypesValuesByDeclarationOrByExplicitKind) {
     EXPECT_EQ(ParseCallArgument("other:int=5", kList, ref).integer, 5);
     EXPECT_EQ(ParseCallArgument("path:undef", kList, ref).kind, ScanEngine::Abi::kValueUndefined);
     EXPECT_EQ(ref, 0u);
-}
 
-TEST(CliArguments, BindsOutputsWithFreshReferences) {
-    std::uint32_t ref = 0;
-    RefHost::Arg a = ParseCallArgument("text=@", kList, ref);
+    // Outputs are bound with fresh references.
+    a = ParseCallArgument("text=@", kList, ref);
     EXPECT_EQ(a.storage, ScanEngine::Abi::kStorageString);
     EXPECT_EQ(a.integer, 1);
     a = ParseCallArgument("length=@", kList, ref);
