@@ -1,7 +1,5 @@
-// The tool's argument words: a bad word is refused with invalid_argument and
-// nothing else; a good one keeps its name, takes one variable per binding and
-// gives back the integer or text it was written with; Quote and Unescape are
-// inverses.
+// The tool's argument words: a bad word is refused with invalid_argument alone; a good one keeps its name and takes
+// one variable per binding; integers and quoted texts read back as written; Unescape undoes Quote.
 #include <stdexcept>
 
 #include "fuzz_check.h"
@@ -9,15 +7,10 @@
 
 using namespace ScanEngine;
 
-namespace {
-
-constexpr ArgumentDescriptor kDeclared[] = {
-    InInteger({"n", ""}, kRequired), InString({"s", ""}, kOptional), OutInteger({"oi", ""}, kOptional),
-    OutString({"os", ""}, kOptional), kEndOfArguments};
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static constexpr ArgumentDescriptor kDeclared[] = {InInteger({"n", ""}, kRequired), InString({"s", ""}, kOptional),
+                                                       OutInteger({"oi", ""}, kOptional), OutString({"os", ""}, kOptional),
+                                                       kEndOfArguments};
     FuzzedDataProvider in(data, size);
     const auto number = in.ConsumeIntegral<std::int64_t>();
     const std::string word = in.ConsumeRandomLengthString(64);
@@ -25,11 +18,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string quoted = OrvikCli::Quote(bytes);
     FUZZ_CHECK(quoted.size() >= 2 && quoted.front() == '"' && quoted.back() == '"');
-    FUZZ_CHECK(OrvikCli::Unescape(quoted.substr(1, quoted.size() - 2)) == bytes);
+    const std::string inside = quoted.substr(1, quoted.size() - 2);
+    FUZZ_CHECK(OrvikCli::Unescape(inside) == bytes);
     std::uint32_t ref = 0;
     FUZZ_CHECK(OrvikCli::ParseCallArgument("n=" + std::to_string(number), kDeclared, ref).integer == number);
-    FUZZ_CHECK(OrvikCli::ParseCallArgument("x:str=" + quoted.substr(1, quoted.size() - 2), kDeclared, ref).text == bytes);
-
+    FUZZ_CHECK(OrvikCli::ParseCallArgument("x:str=" + inside, kDeclared, ref).text == bytes && ref == 0);
     try {
         const RefHost::Arg arg = OrvikCli::ParseCallArgument(word, kDeclared, ref);
         FUZZ_CHECK(!arg.name.empty() && word.starts_with(arg.name) && arg.name.find_first_of(":=") == std::string::npos);

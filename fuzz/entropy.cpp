@@ -1,5 +1,5 @@
-// Text entropy against a slow reference: code points decoded one by one with
-// a plain validity test, counted in an ordered map, summed in that order.
+// Text entropy against a slow reference: each code point decoded by trying the lengths in turn with a plain validity
+// test, counted in an ordered map, and the terms summed in that order.
 #include <cmath>
 #include <map>
 #include <numbers>
@@ -7,35 +7,23 @@
 #include "fuzz_check.h"
 #include "orvik/functions/file/entropy_calculation.h"
 
-namespace {
-
-std::u32string Decode(std::string_view s) {
-    std::u32string out;
-    for (std::size_t i = 0; i < s.size();) {
-        std::size_t length = 1;
-        char32_t cp = 0xFFFD;
-        for (std::size_t n = 1; n <= 4 && i + n <= s.size(); ++n) {
-            const std::string_view q = s.substr(i, n);
-            const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(q[k]); };
-            const bool surrogate = n == 3 && byte(0) == 0xED && byte(1) >= 0xA0 && byte(1) <= 0xBF && byte(2) >> 6 == 2;
-            if (!surrogate && !Fuzz::IsUtf8(q)) continue;
-            length = n;
-            cp = n == 1 ? byte(0) : byte(0) & (0x7F >> n);
-            for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (byte(k) & 0x3F);
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::u32string points;
+    for (std::size_t i = 0, n = 1; i < size; i += n) {
+        char32_t cp = 0xFFFD;  // a byte that starts no sequence stands alone
+        for (n = 1; n <= 4 && i + n <= size; ++n) {
+            // An encoded surrogate (ED A0..BF xx) counts as one U+FFFD of three bytes.
+            const bool surrogate = n == 3 && data[i] == 0xED && data[i + 1] >> 5 == 5 && data[i + 2] >> 6 == 2;
+            if (!surrogate && !Fuzz::IsUtf8(text.substr(i, n))) continue;
+            cp = n == 1 ? data[i] : data[i] & (0x7F >> n);
+            for (std::size_t k = 1; k < n; ++k) cp = cp << 6 | (data[i + k] & 0x3F);
             if (surrogate) cp = 0xFFFD;
             break;
         }
-        out += cp;
-        i += length;
+        if (n > 4 || i + n > size) n = 1;
+        points += cp;
     }
-    return out;
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const std::u32string points = Decode(text);
     FUZZ_CHECK(ScanEngine::File::DecodeForEntropy(text) == points);
     std::map<char32_t, std::uint64_t> counts;
     for (const char32_t cp : points) ++counts[cp];

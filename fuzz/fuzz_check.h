@@ -1,6 +1,5 @@
-// What every fuzz target shares: a property check that aborts (so libFuzzer
-// keeps the input as a crash), and independent validators of the texts the
-// code produces.
+// What the fuzz targets share: a property check that aborts (libFuzzer keeps the input as a crash) and
+// validators of produced text written independently of the code under test.
 #pragma once
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -22,8 +21,7 @@ namespace Fuzz {
     std::abort();
 }
 
-// Well-formed UTF-8 by the standard's table: no overlong forms, surrogates or
-// code points past U+10FFFF.
+// Well-formed UTF-8 by the standard's table: no overlong forms, surrogates or code points past U+10FFFF.
 inline bool IsUtf8(std::string_view s) {
     for (std::size_t i = 0; i < s.size();) {
         const auto lead = static_cast<unsigned char>(s[i]);
@@ -31,9 +29,8 @@ inline bool IsUtf8(std::string_view s) {
         if (more == 9 || s.size() - i <= more) return false;
         std::uint32_t cp = more == 0 ? lead : lead & (0x3F >> more);
         for (std::size_t k = 1; k <= more; ++k) {
-            const auto next = static_cast<unsigned char>(s[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (next & 0x3F);
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            cp = cp << 6 | (s[i + k] & 0x3F);
         }
         static constexpr std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
         if (cp < kMin[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
@@ -55,11 +52,9 @@ inline bool IsUtf16(std::u16string_view s) {
 inline Json::Value StrictJson(const std::string& text) {
     Json::Value value;
     std::string errors;
-    if (!IsUtf8(text) || !OrvikTest::ParseStrictJson(text, value, errors)) {
-        std::fprintf(stderr, "not strict UTF-8 JSON: %s\n%s\n", errors.c_str(), text.substr(0, 400).c_str());
-        std::abort();
-    }
-    return value;
+    if (IsUtf8(text) && OrvikTest::ParseStrictJson(text, value, errors)) return value;
+    std::fprintf(stderr, "not strict UTF-8 JSON: %s\n%s\n", errors.c_str(), text.substr(0, 400).c_str());
+    std::abort();
 }
 
 }  // namespace Fuzz

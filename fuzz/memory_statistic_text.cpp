@@ -1,6 +1,5 @@
-// The memory statistic: section headers read from a hostile page stay inside
-// it, and the text is printable-ASCII strict JSON that carries every name
-// byte and every number.
+// The memory statistic: section headers read from a hostile page stay inside it, and the text is printable-ASCII
+// strict JSON that carries every name byte and every number.
 #include <cstdlib>
 
 #include "fuzz_check.h"
@@ -8,54 +7,45 @@
 
 using namespace ScanEngine::Process;
 
-namespace {
-
-std::uint64_t HexValue(const Json::Value& v) { return std::strtoull(v.asCString(), nullptr, 16); }
+static std::uint64_t Hex(const Json::Value& v) { return std::strtoull(v.asCString(), nullptr, 16); }
 
 // A name's bytes read as Latin-1, in UTF-8: what the escaped text must decode to.
-std::string Latin1(const std::string& bytes) {
+static std::string Latin1(const std::string& bytes) {
     std::string out;
     for (const char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) out += c;
-        else out += {static_cast<char>(0xC0 | b >> 6), static_cast<char>(0x80 | (b & 0x3F))};
+        out += b < 0x80 ? std::string(1, c) : std::string{static_cast<char>(0xC0 | b >> 6), static_cast<char>(0x80 | (b & 0x3F))};
     }
     return out;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    MemoryStatistic statistic;
     ModuleEntry module{in.ConsumeRandomLengthString(40), in.ConsumeIntegral<std::uint64_t>(),
                        in.ConsumeIntegral<std::uint64_t>(), {}};
-    RegionEntry region{in.ConsumeIntegral<std::uint64_t>(), 0, in.ConsumeIntegral<std::uint32_t>(),
-                       in.ConsumeIntegral<std::uint64_t>(), 0, 0};
     const auto field = in.ConsumeIntegral<std::uint32_t>();
-    const std::vector<std::uint8_t> page = in.ConsumeRemainingBytes<std::uint8_t>();
+    const std::vector<std::uint8_t> page = in.ConsumeRemainingBytes<std::uint8_t>();  // its own allocation
     for (const SectionHeader& header : ReadSectionHeaders(page)) {
         FUZZ_CHECK(header.name.size() <= 8 && header.name.find('\0') == std::string::npos);
         module.sections.push_back({header, field});
     }
-    statistic.modules = {module};
-    statistic.regions = {region};
-    statistic.thread_starts = {module.base};
+    MemoryStatistic statistic{{module}, {{module.size, 0, field, module.base, 0, 0}}, {module.base}, {}};
     statistic.endpoints = {{field, field, PortFromTableField(field), field, 0}};
     const std::string text = FormatMemoryStatistic(statistic);
     for (const char c : text) FUZZ_CHECK(c >= 0x20 && c < 0x7F);
     const Json::Value s = Fuzz::StrictJson(text);
     const Json::Value& mod = s["mods"][0];
-    FUZZ_CHECK(mod["name"].asString() == Latin1(module.name) && HexValue(mod["base"]) == module.base);
-    FUZZ_CHECK(HexValue(mod["size"]) == module.size && mod["sections"].size() == module.sections.size());
+    FUZZ_CHECK(mod["name"].asString() == Latin1(module.name) && Hex(mod["base"]) == module.base);
+    FUZZ_CHECK(Hex(mod["size"]) == module.size && mod["sections"].size() == module.sections.size());
     for (Json::ArrayIndex i = 0; i < mod["sections"].size(); ++i) {
         const Json::Value& section = mod["sections"][i];
         const SectionHeader& header = module.sections[i].header;
-        FUZZ_CHECK(section["name"].asString() == Latin1(header.name) && HexValue(section["cprot"]) == field);
-        FUZZ_CHECK(HexValue(section["base"]) == header.relative_address && HexValue(section["size"]) == header.raw_size);
+        FUZZ_CHECK(section["name"].asString() == Latin1(header.name) && Hex(section["cprot"]) == field);
+        FUZZ_CHECK(Hex(section["base"]) == header.relative_address && Hex(section["size"]) == header.raw_size);
     }
-    FUZZ_CHECK(HexValue(s["vmem"][0]["size"]) == region.size && HexValue(s["vmem"][0]["aprot"]) == region.allocation_protection);
-    FUZZ_CHECK(HexValue(s["threads"][0]["entrypoint"]) == module.base && s["inet"][0]["state"].asString() == std::to_string(field));
-    FUZZ_CHECK(HexValue(s["inet"][0]["lport"]) == ((field & 0xFF) << 8 | (field >> 8 & 0xFF)));
+    const Json::Value& region = s["vmem"][0];
+    FUZZ_CHECK(Hex(region["base"]) == module.size && Hex(region["aprot"]) == field && Hex(region["size"]) == module.base);
+    FUZZ_CHECK(Hex(s["threads"][0]["entrypoint"]) == module.base && s["inet"][0]["state"].asString() == std::to_string(field));
+    FUZZ_CHECK(Hex(s["inet"][0]["lport"]) == ((field & 0xFF) << 8 | (field >> 8 & 0xFF)));
     return 0;
 }

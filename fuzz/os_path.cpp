@@ -1,6 +1,5 @@
-// Path conversion: the wide path is valid UTF-16, terminated where its length
-// says, and for valid UTF-8 it is the path itself with the prefix its form
-// calls for and an upper-case drive letter.
+// Path conversion: the wide path is valid UTF-16, terminated where its length says, and for valid UTF-8 it is the
+// path itself with the prefix its form calls for and an upper-case drive letter.
 #include <cctype>
 
 #include "common/os_path.h"

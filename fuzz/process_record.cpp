@@ -1,6 +1,5 @@
-// The process record reader on hostile records: nothing it hands out lies
-// outside the buffer, integers keep their type's range, and cutting the
-// buffer short only ever drops entries from the end.
+// The process record reader on hostile records: nothing it hands out lies outside the buffer, integers keep their
+// type's range, and cutting the buffer short only drops entries from the end.
 #include <vector>
 
 #include "fuzz_check.h"
@@ -8,54 +7,42 @@
 
 using namespace ScanEngine::Process;
 
-namespace {
-
-struct Seen {
-    RecordEntry entry;
-    std::string text;
-};
-
-std::vector<Seen> Walk(const std::uint8_t* data, std::size_t size) {
+static std::vector<std::pair<RecordEntry, std::string>> Walk(const std::uint8_t* data, std::size_t size) {
     ProcessRecordReader reader(data, size);
-    std::vector<Seen> seen;
-    RecordEntry entry;
-    while (reader.Next(entry)) {
+    std::vector<std::pair<RecordEntry, std::string>> seen;
+    for (RecordEntry e; reader.Next(e);) {
         FUZZ_CHECK(seen.size() < reader.DeclaredCount());
-        const std::uint8_t* end = data + size;
-        if (IsLengthPrefixedType(entry.type)) {
-            FUZZ_CHECK(entry.data >= data + kRecordHeaderSize + kEntryHeaderSize + 4 && entry.data <= end);
-            FUZZ_CHECK(entry.length <= static_cast<std::size_t>(end - entry.data));
+        if (IsLengthPrefixedType(e.type)) {
+            FUZZ_CHECK(e.data >= data + kRecordHeaderSize + kEntryHeaderSize + kLengthPrefixSize);
+            FUZZ_CHECK(e.data <= data + size && e.length <= static_cast<std::size_t>(data + size - e.data));
         } else {
-            FUZZ_CHECK(IsIntegerType(entry.type) && entry.data == nullptr);
-            const unsigned bits = entry.type == RecordValueType::kBoolean ? 8 : 8u << (static_cast<int>(entry.type) & 3);
-            const bool is_signed = static_cast<int>(entry.type) < 4;
-            if (bits < 64 && is_signed) FUZZ_CHECK(entry.integer >= -(std::int64_t{1} << (bits - 1)) && entry.integer < std::int64_t{1} << (bits - 1));
-            if (bits < 64 && !is_signed) FUZZ_CHECK(entry.integer >= 0 && entry.integer < std::int64_t{1} << bits);
+            FUZZ_CHECK(IsIntegerType(e.type) && e.data == nullptr);
+            const auto type = static_cast<int>(e.type);
+            const int bits = type == 13 ? 8 : 8 << (type & 3);
+            const std::int64_t span = bits == 64 ? 0 : std::int64_t{1} << (type < 4 ? bits - 1 : bits);
+            FUZZ_CHECK(bits == 64 || (e.integer >= (type < 4 ? -span : 0) && e.integer < span));
         }
-        // Text() of UTF-16 data is UTF-8 whatever the units; Utf16() reads inside the entry.
-        std::string text = entry.Text();
-        if (entry.type == RecordValueType::kUtf16Text) FUZZ_CHECK(Fuzz::IsUtf8(text) && entry.Utf16().size() == entry.length / 2);
-        seen.push_back({entry, std::move(text)});
+        // UTF-16 text comes out as UTF-8 whatever the units.
+        std::string text = e.Text();
+        FUZZ_CHECK(e.type != RecordValueType::kUtf16Text || (Fuzz::IsUtf8(text) && e.Utf16().size() == e.length / 2));
+        seen.emplace_back(e, std::move(text));
     }
     FUZZ_CHECK(!reader.Cut() || seen.size() < reader.DeclaredCount());
     return seen;
 }
 
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::vector<Seen> whole = Walk(data, size);
-    // A copy cut short (its own allocation, so a read past it is caught).
-    const std::size_t cut = size == 0 ? 0 : data[0] % (size + 1);
-    const std::vector<std::uint8_t> prefix(data, data + cut);
-    const std::vector<Seen> part = Walk(prefix.data(), prefix.size());
+    const auto whole = Walk(data, size);
+    // A copy cut short, in its own allocation so a read past it is caught.
+    const std::vector<std::uint8_t> prefix(data, data + (size == 0 ? 0 : data[0] % (size + 1)));
+    const auto part = Walk(prefix.data(), prefix.size());
     FUZZ_CHECK(part.size() <= whole.size());
     for (std::size_t i = 0; i < part.size(); ++i) {
-        const RecordEntry& a = part[i].entry;
-        const RecordEntry& b = whole[i].entry;
+        const auto& [a, text] = part[i];
+        const RecordEntry& b = whole[i].first;
         FUZZ_CHECK(a.field == b.field && a.type == b.type && a.integer == b.integer && a.length == b.length);
-        FUZZ_CHECK((a.data == nullptr) == (b.data == nullptr) && part[i].text == whole[i].text);
-        if (a.data != nullptr) FUZZ_CHECK(a.data - prefix.data() == b.data - data);
+        FUZZ_CHECK(text == whole[i].second && (a.data == nullptr) == (b.data == nullptr));
+        FUZZ_CHECK(a.data == nullptr || a.data - prefix.data() == b.data - data);
     }
     return 0;
 }

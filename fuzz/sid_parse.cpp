@@ -1,6 +1,5 @@
-// SID texts: whatever the reader accepts, the C library's scanf reads the
-// same way; a canonical text always reads back into its SID; nothing is
-// written past the buffer's given size.
+// SID texts: whatever the reader accepts, the C library's scanf reads alike; a canonical text reads back into its
+// SID; a failure changes nothing, and nothing is written past the buffer's given size.
 #include <algorithm>
 #include <vector>
 
@@ -13,26 +12,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     const std::size_t room = in.ConsumeIntegralInRange<std::size_t>(0, 48);
     const std::string text = in.ConsumeRandomLengthString(160);
-    std::vector<std::uint8_t> buffer(room, 0xAA);
+    std::vector<std::uint8_t> buffer(room, 0xAA);  // exactly `room` bytes
     std::size_t length = room;
-    if (ParseSidText(text, buffer.data(), length)) {
-        FUZZ_CHECK(length == 8 + 4 * std::size_t{buffer[1]} && length <= room && buffer[0] == 1);
+    if (!ParseSidText(text, buffer.data(), length)) {
+        FUZZ_CHECK(length == room && std::count(buffer.begin(), buffer.end(), 0xAA) == static_cast<long>(room));
+    } else if (text.find('\0') == std::string::npos) {  // scanf stops at a nul, the reader does not
         std::uint32_t f[10] = {};
         long long authority = 0;
-        // scanf stops at a nul, the reader does not: compare texts without one.
-        const int n = text.find('\0') != std::string::npos
-                          ? -1
-                          : std::sscanf(text.c_str(), "S-%u-%lld-%u-%u-%u-%u-%u-%u-%u-%u", &f[0], &authority, &f[2],
-                                        &f[3], &f[4], &f[5], &f[6], &f[7], &f[8], &f[9]);
-        FUZZ_CHECK(n == -1 || (n >= 2 && f[0] == 1 && buffer[1] == n - 2));
-        for (int i = 0; i < 6 && n >= 2; ++i)
-            FUZZ_CHECK(buffer[2 + i] == static_cast<std::uint8_t>(authority >> (40 - 8 * i)));
-        for (int i = 2; i < n; ++i) {
-            const std::uint8_t* sub = &buffer[8 + 4 * (i - 2)];
-            FUZZ_CHECK((sub[0] | sub[1] << 8 | sub[2] << 16 | std::uint32_t{sub[3]} << 24) == f[i]);
-        }
-    } else {
-        FUZZ_CHECK(length == room && std::count(buffer.begin(), buffer.end(), 0xAA) == static_cast<long>(room));
+        const int n = std::sscanf(text.c_str(), "S-%u-%lld-%u-%u-%u-%u-%u-%u-%u-%u", &f[0], &authority, &f[2], &f[3],
+                                  &f[4], &f[5], &f[6], &f[7], &f[8], &f[9]);
+        FUZZ_CHECK(n >= 2 && f[0] == 1 && buffer[0] == 1 && buffer[1] == n - 2 && length == 8 + 4 * buffer[1]);
+        for (int i = 0; i < 6; ++i) FUZZ_CHECK(buffer[2 + i] == static_cast<std::uint8_t>(authority >> (40 - 8 * i)));
+        for (int i = 0; i < 4 * (n - 2); ++i) FUZZ_CHECK(buffer[8 + i] == static_cast<std::uint8_t>(f[2 + i / 4] >> (i % 4 * 8)));
     }
 
     // The canonical text of a SID made from the remaining bytes.
@@ -48,6 +39,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::vector<std::uint8_t> sid(expected.size());
     length = sid.size();
-    FUZZ_CHECK(ParseSidText(canonical, sid.data(), length) && sid == expected);
+    FUZZ_CHECK(ParseSidText(canonical, sid.data(), length) && sid == expected && length == sid.size());
     return 0;
 }

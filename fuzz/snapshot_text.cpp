@@ -1,5 +1,5 @@
-// Snapshot items: start times never wrap below 1970, and each item appended
-// reads back as its four numbers without touching the text before it.
+// Snapshot items: start times never wrap below 1970, and each item appended reads back as its four numbers without
+// touching the text before it.
 #include "fuzz_check.h"
 #include "orvik/functions/process/snapshot_text.h"
 
@@ -12,7 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto file_time = in.ConsumeIntegral<std::uint64_t>();
     const std::uint64_t start = StartTimeFromFileTime(file_time);
     FUZZ_CHECK(start == (file_time < kEpoch ? 0 : (file_time - kEpoch) / 10));
-
     std::string text = in.ConsumeRandomLengthString(16);
     const std::string before = text;
     const auto pid = in.ConsumeIntegral<std::uint32_t>(), parent = in.ConsumeIntegral<std::uint32_t>();

@@ -1,6 +1,5 @@
-// Telemetry bodies: every body is strict UTF-8 JSON with one member per
-// call; integers and UTF-8 texts come back as given, and a text is embedded
-// as structure exactly when it is a strict array or object.
+// Telemetry bodies: every body is strict UTF-8 JSON with one member per call; integers and UTF-8 texts come back as
+// given, and a text embedded as structure is itself a strict array or object.
 #include <vector>
 
 #include "fuzz_check.h"
@@ -15,9 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (in.remaining_bytes() > 0 && added.size() < 8) {
         const auto number = in.ConsumeIntegral<std::int64_t>();
         const std::string name = "m" + std::to_string(added.size());
-        if (number != 0) body.AddInteger(name, number);
         const std::string text = number != 0 ? "" : in.ConsumeRandomLengthString(256);
-        if (number == 0) body.AddString(name, text);
+        number != 0 ? body.AddInteger(name, number) : body.AddString(name, text);
         added.emplace_back(number, text);
     }
     const Json::Value root = Fuzz::StrictJson(std::move(body).Finish());

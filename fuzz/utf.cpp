@@ -1,6 +1,5 @@
-// The UTF converters: whatever comes in, UTF-16 out is valid UTF-16 and
-// UTF-8 out is valid UTF-8; valid text survives a round trip unchanged; the
-// replacing decoder writes exactly the units it counted.
+// The UTF converters: whatever comes in, UTF-16 out is valid UTF-16 and UTF-8 out is valid UTF-8; valid text
+// survives a round trip unchanged; the replacing decoder writes exactly the units it counted.
 #include <memory>
 
 #include "common/utf.h"

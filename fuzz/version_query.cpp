@@ -1,6 +1,5 @@
-// Version resource pieces: the first translation is the first two 16-bit
-// words, the query names it in eight lower-case digits, and a claimed
-// length never reaches outside the resource copy.
+// Version resource pieces: the first translation is the first two 16-bit words, the query names it in eight lower-
+// case digits, and a claimed length never reaches outside the resource copy.
 #include <algorithm>
 #include <vector>
 
@@ -13,16 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     const auto offset = in.ConsumeIntegral<std::uint16_t>();
     const auto claimed = in.ConsumeIntegral<std::size_t>();
-    // A copy of its own size, so a unit read past it is caught.
-    const std::vector<std::uint8_t> block = in.ConsumeRemainingBytes<std::uint8_t>();
+    const std::vector<std::uint8_t> block = in.ConsumeRemainingBytes<std::uint8_t>();  // its own allocation
     const std::optional<std::uint32_t> first = FirstTranslation(block.data(), block.size());
     FUZZ_CHECK(first.has_value() == (block.size() >= 4));
     if (first) {
         FUZZ_CHECK(*first == (std::uint32_t{block[0]} << 16 | std::uint32_t{block[1]} << 24 | block[2] | block[3] << 8));
-        const std::string query = OriginalFilenameQuery(*first);
         char digits[9] = {};
         std::snprintf(digits, sizeof digits, "%04x%04x", *first >> 16, *first & 0xFFFF);
-        FUZZ_CHECK(query == std::string("\\StringFileInfo\\") + digits + "\\OriginalFilename");
+        FUZZ_CHECK(OriginalFilenameQuery(*first) == std::string("\\StringFileInfo\\") + digits + "\\OriginalFilename");
     }
     // A value anywhere from the block's start to a little past its end.
     const std::size_t at = offset % (block.size() + 8);

@@ -1,5 +1,5 @@
-// Consumer queries: the name always ends up as one well-formed WQL literal at
-// the end of the query, and reading the literal back gives the name.
+// Consumer queries: the name always ends up as one well-formed WQL literal at the end of the query, and reading the
+// literal back gives the name.
 #include "fuzz_check.h"
 #include "orvik/functions/system/wql_query.h"
 
