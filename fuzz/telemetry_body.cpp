@@ -5,31 +5,26 @@
 #include "fuzz_check.h"
 #include "orvik/functions/policy/telemetry_body.h"
 
-using ScanEngine::Policy::IsEmbeddableJson;
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider in(data, size);
-    ScanEngine::Policy::TelemetryBody body;
-    std::vector<std::pair<std::int64_t, std::string>> added;  // an integer, or a text when the integer is 0
-    while (in.remaining_bytes() > 0 && added.size() < 8) {
-        const auto number = in.ConsumeIntegral<std::int64_t>();
-        const std::string name = "m" + std::to_string(added.size());
-        const std::string text = number != 0 ? "" : in.ConsumeRandomLengthString(256);
-        number != 0 ? body.AddInteger(name, number) : body.AddString(name, text);
-        added.emplace_back(number, text);
+    const auto number = in.ConsumeIntegral<std::int64_t>();
+    const std::string rest = in.ConsumeRemainingBytesAsString();
+    std::vector<std::string> texts;  // split at 0xFF, a byte no UTF-8 text holds
+    for (std::size_t from = 0, to = 0; to != std::string::npos; from = to + 1) {
+        to = rest.find('\xFF', from);
+        texts.push_back(rest.substr(from, to == std::string::npos ? to : to - from));
     }
+    ScanEngine::Policy::TelemetryBody body;
+    body.AddInteger("n", number);
+    for (std::size_t i = 0; i < texts.size(); ++i) body.AddString("m" + std::to_string(i), texts[i]);
     const Json::Value root = Fuzz::StrictJson(std::move(body).Finish());
-    FUZZ_CHECK(root.isObject() && root.size() == added.size());
-    for (std::size_t i = 0; i < added.size(); ++i) {
-        const auto& [number, text] = added[i];
+    FUZZ_CHECK(root.isObject() && root.size() == texts.size() + 1 && root["n"].isInt64() && root["n"].asInt64() == number);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
         const Json::Value& member = root["m" + std::to_string(i)];
-        if (number != 0) {
-            FUZZ_CHECK(member.isInt64() && member.asInt64() == number);
-        } else if (IsEmbeddableJson(text)) {
-            FUZZ_CHECK(member == Fuzz::StrictJson(text) && (member.isArray() || member.isObject()));
-        } else {
-            FUZZ_CHECK(member.isString() && (!Fuzz::IsUtf8(text) || member.asString() == text));
-        }
+        if (ScanEngine::Policy::IsEmbeddableJson(texts[i]))
+            FUZZ_CHECK(member == Fuzz::StrictJson(texts[i]) && (member.isArray() || member.isObject()));
+        else
+            FUZZ_CHECK(member.isString() && (!Fuzz::IsUtf8(texts[i]) || member.asString() == texts[i]));
     }
     return 0;
 }
