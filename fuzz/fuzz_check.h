@@ -61,10 +61,7 @@ inline bool IsJsonToken(std::string_view t) {
     };
     const std::size_t whole = digits();
     if (whole == 0 || (whole > 1 && t[i - whole] == '0')) return false;
-    if (i < t.size() && t[i] == '.') {
-        ++i;
-        if (digits() == 0) return false;
-    }
+    if (i < t.size() && t[i] == '.' && (++i, digits() == 0)) return false;
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
         if (++i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
         if (digits() == 0) return false;

@@ -2,6 +2,7 @@
 // strict JSON that carries every name byte and every number.
 #include <cstdlib>
 
+#include "common/utf.h"
 #include "fuzz_check.h"
 #include "orvik/functions/process/memory_statistic_text.h"
 
@@ -11,12 +12,8 @@ static std::uint64_t Hex(const Json::Value& v) { return std::strtoull(v.asCStrin
 
 // A name's bytes read as Latin-1, in UTF-8: what the escaped text must decode to.
 static std::string Latin1(const std::string& bytes) {
-    std::string out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        out += b < 0x80 ? std::string(1, c) : std::string{static_cast<char>(0xC0 | b >> 6), static_cast<char>(0x80 | (b & 0x3F))};
-    }
-    return out;
+    return Common::Utf16ToUtf8(std::u16string(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                              reinterpret_cast<const unsigned char*>(bytes.data()) + bytes.size()));
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
