@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "host_state.h"
 #include "orvik/context/host_abi.h"
 
 namespace RefHost {
@@ -63,13 +64,6 @@ struct HostErrorObject {
     Abi::HostError abi{};
     PoolLink link;
     std::string message;
-};
-
-struct UnixAccount {
-    std::string name;
-    std::string sid;
-    std::optional<std::array<std::uint8_t, 16>> uuid;
-    std::uint32_t attributes = 0;
 };
 
 struct UnixAccountObject {

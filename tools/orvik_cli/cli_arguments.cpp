@@ -47,7 +47,7 @@ std::string Unescape(const std::string& text) {
         if (c == 'n') out += '\n';
         else if (c == 't') out += '\t';
         else if (c == '0') out += '\0';
-        else if (c == '\\') out += '\\';
+        else if (c == '\\' || c == '"') out += c;  // Quote escapes both
         else if (c == 'x' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
             out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
             i += 2;

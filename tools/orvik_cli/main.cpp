@@ -30,7 +30,7 @@ arguments:
   name=VALUE       value of the declared kind: integer (decimal, 0x-hex,
                    negative) or string
   name:int=VALUE   an integer, whatever the declaration says
-  name:str=VALUE   a string; \n \t \\ \0 and \xHH are unescaped
+  name:str=VALUE   a string; \n \t \\ \" \0 and \xHH are unescaped
   name=@           binds an output variable of the declared kind
   name=@int        binds an integer variable (name=@str: a string variable)
   name:undef       passes the argument with an undefined value
