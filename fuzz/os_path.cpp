@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string expected = path;
     const bool drive = size >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]));
-    if (path.starts_with("\\\\?\\")) {
-        // taken as it is
+    if (path.starts_with("\\\\?\\") || path.starts_with("\\\\.\\")) {
+        // taken as it is, device paths too
     } else if (drive) {
         expected[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
         if (size >= 260) expected = "\\\\?\\" + expected;

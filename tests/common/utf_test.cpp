@@ -1,3 +1,5 @@
+// Exact decodings at the limits of each form; that valid text survives a round trip either way is the fuzz
+// target's, so encoding is pinned by these decodings.
 #include "common/utf.h"
 
 #include <gtest/gtest.h>
@@ -51,16 +53,6 @@ TEST(Utf8ToUtf16Test, EncodedSurrogatesAreReplacedOnce) {
     EXPECT_EQ(Utf8ToUtf16(Bytes({0xED, 0xA0, 0x80, 0x62, 0xFF, 0x63})), u"\uFFFDb\uFFFD");
     EXPECT_EQ(Utf8ToUtf16(Bytes({0xED, 0xA0, 0x80, 0xEF, 0xBF, 0xBD, 0xED, 0xA0, 0x80, 0xFF})),
               u"\uFFFD\uFFFD\uFFFD");
-}
-
-TEST(Utf16ToUtf8Test, EncodesUnitsAndPairs) {
-    EXPECT_EQ(Utf16ToUtf8(u""), "");
-    EXPECT_EQ(Utf16ToUtf8(std::u16string(u"A\0", 2)), std::string("A\0", 2));
-    EXPECT_EQ(Utf16ToUtf8(u"\x7F\u0080\u07FF\u0800\uD7FF\uE000\uFFFF"),
-              Bytes({0x7F, 0xC2, 0x80, 0xDF, 0xBF, 0xE0, 0xA0, 0x80, 0xED, 0x9F, 0xBF, 0xEE, 0x80, 0x80, 0xEF,
-                     0xBF, 0xBF}));
-    EXPECT_EQ(Utf16ToUtf8(std::u16string({0xD83D, 0xDE00})), Bytes({0xF0, 0x9F, 0x98, 0x80}));
-    EXPECT_EQ(Utf16ToUtf8(std::u16string({0xDBFF, 0xDFFF})), Bytes({0xF4, 0x8F, 0xBF, 0xBF}));
 }
 
 TEST(Utf16ToUtf8Test, HighSurrogatePairsOnlyWithLowSurrogate) {

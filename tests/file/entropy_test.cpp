@@ -1,11 +1,7 @@
-// Text entropy: known values, the decoding of bad UTF-8, and agreement with
-// a plain map-based computation on long mixed texts.
+// Text entropy: known values and the decoding of bad UTF-8 (agreement with a plain reference sum on any text is
+// the fuzz target's).
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <iterator>
-#include <map>
-#include <random>
 #include <string>
 
 #include "orvik/functions/file/entropy_calculation.h"
@@ -17,32 +13,9 @@ using ScanEngine::File::MeasureEntropy;
 
 constexpr char32_t kBad = 0xFFFD;
 
-std::string Utf8(const std::u32string& code_points) {
-    std::string text;
-    for (const char32_t c : code_points) {
-        const int tail = c < 0x80 ? 0 : c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;  // continuation bytes
-        const unsigned lead[] = {0x00, 0xC0, 0xE0, 0xF0};
-        text += static_cast<char>(lead[tail] | (c >> (6 * tail)));
-        for (int i = tail - 1; i >= 0; --i) text += static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F));
-    }
-    return text;
-}
-
-// The definition written out the obvious way: a sorted map, the same sum.
-std::int64_t ReferenceEntropy(const std::u32string& code_points) {
-    std::map<char32_t, std::uint64_t> counts;
-    for (const char32_t c : code_points) ++counts[c];
-    double sum = 0;
-    for (const auto& [c, count] : counts) {
-        const double p = static_cast<double>(count) / static_cast<double>(code_points.size());
-        sum += std::log(p) * p / std::log(2.0);
-    }
-    return std::llround(-sum * 100);
-}
-
 std::string Repeat(const std::string& piece, std::size_t times) {
     std::string text;
-    for (std::size_t i = 0; i < times; ++i) text += piece;
+    while (times-- > 0) text += piece;
     return text;
 }
 
@@ -66,9 +39,9 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
         {Repeat("a", 4099), 0, 4099},
         {Repeat("abcd", 1025), 200, 4100},
         // One code point from four different pages: equally likely, 2 bits.
-        {Utf8({0x100, 0x1FF, 0x4E2D, 0x10FFFF}), 200, 4},
+        {"\xC4\x80\xC7\xBF\xE4\xB8\xAD\xF4\x8F\xBF\xBF", 200, 4},
         // U+FFFD written out and U+FFFD from a bad byte are the same code point.
-        {Utf8({kBad}) + "\x80", 0, 2},
+        {"\xEF\xBF\xBD\x80", 0, 2},
     };
     for (const Case& c : cases) {
         const auto measured = MeasureEntropy(c.text);
@@ -83,7 +56,6 @@ TEST(Entropy, EachBadByteIsOneReplacementAndSequencesAreCheckedByValue) {
         std::u32string code_points;
     };
     const Case cases[] = {
-        // The smallest two-byte value; the other boundary values are in the mixed texts' pool.
         {"\xC2\x80", {0x80}},
         // Overlong forms: the lead is a bad byte, and so is each continuation.
         {"\xC0\x80", {kBad, kBad}},
@@ -110,43 +82,9 @@ TEST(Entropy, EachBadByteIsOneReplacementAndSequencesAreCheckedByValue) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DecodeForEntropy(c.bytes), c.code_points) << testing::PrintToString(c.bytes);
-        // The counting path decodes the same way, also inside longer ASCII runs.
-        for (const std::string& text : {c.bytes, "0123456789" + c.bytes + "abcdefghi"}) {
-            const auto decoded = DecodeForEntropy(text);
-            const auto measured = MeasureEntropy(text);
-            EXPECT_EQ(measured.length, decoded.size()) << testing::PrintToString(text);
-            EXPECT_EQ(measured.entropy, ReferenceEntropy(decoded)) << testing::PrintToString(text);
-        }
-    }
-}
-
-TEST(Entropy, MixedTextsAgreeWithTheMapBasedSum) {
-    // Code points from every kind of sequence, common and rare, plus bad
-    // bytes that must come out as U+FFFD.
-    const std::u32string pool = {'a', 'e', ' ', 't', '\n', 0, 0x7F, 0xE9, 0xF1, 0x100, 0x3B1, 0x416, 0x5D0, 0x7FF,
-                                 0x800, 0x4E2D, 0x6587, 0xAC00, 0xD7FF, 0xE000, kBad, 0xFFFF, 0x10000, 0x1F600,
-                                 0x10FFFF};
-    const std::string bad_bytes[] = {"\xFF", "\x80", "\xC0", "\xED\xA0\x80"};  // each one U+FFFD
-    std::mt19937 generator(4242);
-    for (const std::size_t size : {1u, 7u, 9u, 64u, 1000u, 100000u}) {
-        std::u32string expected;
-        std::string text;
-        // Skewed towards the start of the pool so that counts differ.
-        std::geometric_distribution<std::size_t> pick(0.15);
-        for (std::size_t i = 0; i < size; ++i) {
-            const std::size_t choice = pick(generator);
-            if (choice >= pool.size()) {
-                text += bad_bytes[choice % std::size(bad_bytes)];
-                expected += kBad;
-            } else {
-                text += Utf8({pool[choice]});
-                expected += pool[choice];
-            }
-        }
-        ASSERT_EQ(DecodeForEntropy(text), expected) << size;
-        const auto measured = MeasureEntropy(text);
-        EXPECT_EQ(measured.length, size);
-        EXPECT_EQ(measured.entropy, ReferenceEntropy(expected)) << size;
+        // The counting path decodes alike inside an ASCII run too: ten distinct bytes around the code points.
+        const auto measured = MeasureEntropy("0123456789" + c.bytes);
+        EXPECT_EQ(measured.length, 10 + c.code_points.size()) << testing::PrintToString(c.bytes);
     }
 }
 

@@ -1,12 +1,12 @@
 #include "orvik/functions/policy/telemetry_body.h"
 
 #include <gtest/gtest.h>
-#include <json/json.h>
 
 #include <cstdint>
 #include <limits>
-#include <memory>
 #include <string>
+
+#include "support/strict_json.h"
 
 namespace {
 
@@ -20,13 +20,9 @@ std::string OneString(const std::string& value) {
 
 // The member "v" as JsonCpp's strict reader sees the body.
 Json::Value StrictlyRead(const std::string& body) {
-    Json::CharReaderBuilder builder;
-    Json::CharReaderBuilder::strictMode(&builder.settings_);
     Json::Value root;
     std::string errors;
-    EXPECT_TRUE(std::unique_ptr<Json::CharReader>(builder.newCharReader())
-                    ->parse(body.data(), body.data() + body.size(), &root, &errors))
-        << errors << body.substr(0, 100);
+    EXPECT_TRUE(OrvikTest::ParseStrictJson(body, root, errors)) << errors << body.substr(0, 100);
     return root["v"];
 }
 

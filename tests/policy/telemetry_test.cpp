@@ -90,31 +90,21 @@ TEST_F(Telemetry, DetectionAndFeatureBodiesKeepTheirOrderAndOnlyTheGivenOptional
 TEST_F(Telemetry, BodiesAreStrictJsonAndNoTextTakesMoreThan64KiBOfStack) {
     std::string objects;
     for (int i = 0; i < 30000; ++i) objects += "{\"a\":";
-    const std::string nest64 = std::string(64, '[') + std::string(64, ']');
-    const struct {
-        std::string text;
-        Json::Value read;  // as a strict reader reads the member
-    } cases[] = {
-        {"{\"a\":1} // note", "{\"a\":1} // note"},  // the comment would swallow the next comma
-        {objects, objects},
-        {std::string(100000, '['), std::string(100000, '[')},
-        {std::string(1000, '['), std::string(1000, '[')},  // within the reader's own depth limit
-        {nest64, StrictJson(nest64)},
-        {"C:\\Jos\xc3\xa9\\\xff.exe", "C:\\Jos\u00e9\\\u00ff.exe"},  // bytes that are not UTF-8 as Latin-1
-    };
+    // Deep texts that only the stack could refuse; which texts are embedded is the body's unit test's.
+    const std::string texts[] = {objects, std::string(100000, '['), std::string(1000, '[')};
     const struct {
         const char *function, *member, *type;
         const std::vector<Arg>& args;
     } senders[] = {{"send_telemetry", "threat", "be-detect", kDetection},
                    {"send_features_telemetry", "feature_value", "be-file-feature", kFeature}};
-    for (const auto& c : cases) {
+    for (const std::string& text : texts) {
         for (const auto& to : senders) {
-            const std::vector<Arg> args = WithArgs(to.args, {Arg::Str(to.member, c.text)});
+            const std::vector<Arg> args = WithArgs(to.args, {Arg::Str(to.member, text)});
             std::int64_t result = -1;
-            EXPECT_LT(StackUsed([&] { result = Call(to.function, args).result; }), 64u * 1024) << c.text.substr(0, 50);
+            EXPECT_LT(StackUsed([&] { result = Call(to.function, args).result; }), 64u * 1024) << text.substr(0, 50);
             EXPECT_EQ(result, 0);
             const Json::Value body = StrictJson(LastBody(to.type));
-            EXPECT_TRUE(body[to.member] == c.read) << to.function << ": " << c.text.substr(0, 50);
+            EXPECT_EQ(body[to.member].asString(), text) << to.function << ": " << text.substr(0, 50);
         }
     }
 }

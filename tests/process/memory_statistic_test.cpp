@@ -2,16 +2,9 @@
 // through the host.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <map>
 
-#include "common/os_path_winapi.h"
-#include "common/utf.h"
-#include "host/loaded_module.h"
 #include "support/call_args.h"
 #include "support/module_fixture.h"
 #include "support/strict_json.h"
@@ -74,33 +67,6 @@ TEST_F(MemoryStatistic, DescribesModulesSectionsPrivateMemoryThreadsAndSocketsOf
     EXPECT_NE(Find(s["inet"], {{"state", "2"}, {"laddr", "100007f"}, {"lport", port}, {"raddr", "0"}, {"rport", "0"}}),
               nullptr);
     EXPECT_NE(Find(s["inet"], {{"state", "5"}, {"raddr", "100007f"}, {"rport", port}}), nullptr);
-}
-
-TEST_F(MemoryStatistic, SectionNamesOfAnyBytesAreEscapedToPrintableAscii) {
-    // A copy of the module with its first two section names rewritten; the loader does not read them.
-    const std::wstring module = RefHost::DefaultModulePath();
-    const std::string file = Common::ReadWholeFile(Common::WideToUtf8(module.data(), module.size()));
-    std::vector<std::uint8_t> image(file.begin(), file.end());
-    ASSERT_GT(image.size(), 0x400u);
-    const std::uint32_t header = image[0x3C] | image[0x3D] << 8;
-    const std::size_t table = header + 24 + (image[header + 20] | image[header + 21] << 8);
-    std::memcpy(&image[table], ".t\"x\\\0\0\0", 8);
-    std::memcpy(&image[table + 40], "\x01q\xc3\xa9\"\xff\x1f\x7f", 8);
-    const auto path =
-        std::filesystem::temp_directory_path() / ("orvik_q" + std::to_string(GetCurrentProcessId()) + ".dll");
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
-    {
-        SubjectProcess subject({"load=" + path.string()});
-        const std::string text = Text(subject.Pid());
-        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](unsigned char c) { return c >= 0x20 && c < 0x7F; }));
-        const Json::Value s = StrictJson(text);
-        const Json::Value* copy = Find(s["mods"], {{"name", path.filename().string()}});
-        ASSERT_NE(copy, nullptr) << text;
-        EXPECT_EQ((*copy)["sections"][0]["name"].asString(), ".t\"x\\");
-        // Each byte is read as the Latin-1 character of its value: C3 A9 is two characters.
-        EXPECT_EQ((*copy)["sections"][1]["name"].asString(), "\x01q\u00c3\u00a9\"\u00ff\x1f\x7f");
-    }
-    std::filesystem::remove(path);
 }
 
 TEST_F(MemoryStatistic, MissingProcessesGiveEmptyArraysAndNoPidGivesMinusOne) {

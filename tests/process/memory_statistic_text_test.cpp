@@ -65,13 +65,13 @@ TEST(StatisticText, WritesEveryMemberInOrderWithItsNumberForm) {
     EXPECT_EQ(FormatMemoryStatistic({}), R"({"mods":[],"vmem":[],"threads":[],"inet":[]})");
 
     MemoryStatistic s;
-    s.modules.push_back({"a\"\xe9.exe", 0x7FF6A1B20000, 0x1F000, {{{"12345678", 0x1000, 0x200, 0x60000020}, 0x20}}});
+    s.modules.push_back({"a\"\xc3\xa9.exe", 0x7FF6A1B20000, 0x1F000, {{{"12345678", 0x1000, 0x200, 0x60000020}, 32}}});
     s.modules.push_back({"c.dll", 0x10000, 0x1000, {}});
     s.regions.push_back({0x20000, 0x10000, 0x40, 0x3000, 0x1000, 0x4});
     s.thread_starts = {0xABCDEF, 0};
     s.endpoints.push_back({2, 0x100007F, 0x1F90, 0, 0});
     EXPECT_EQ(FormatMemoryStatistic(s),
-              R"({"mods":[{"name":"a\"\u00e9.exe","base":"00007FF6A1B20000","size":"1f000","sections":[)"
+              R"({"mods":[{"name":"a\"\u00c3\u00a9.exe","base":"00007FF6A1B20000","size":"1f000","sections":[)"
               R"({"name":"12345678","base":"0000000000001000","size":"200","oprot":"60000020","cprot":"20"}]},)"
               R"({"name":"c.dll","base":"0000000000010000","size":"1000","sections":[]}],)"
               R"("vmem":[{"base":"0000000000020000","abase":"0000000000010000","aprot":"40","size":"3000",)"

@@ -7,7 +7,6 @@
 #include <map>
 #include <regex>
 
-#include "orvik/functions/process/snapshot_text.h"
 #include "support/module_fixture.h"
 #include "support/subject_process.h"
 
@@ -21,11 +20,6 @@ std::uint64_t StartMicroseconds(HANDLE process) {
     FILETIME creation{}, unused[3];
     EXPECT_TRUE(GetProcessTimes(process, &creation, &unused[0], &unused[1], &unused[2]));
     return ((std::uint64_t{creation.dwHighDateTime} << 32) | creation.dwLowDateTime) / 10 - 11644473600000000ull;
-}
-
-TEST(SnapshotText, StartTimesBefore1970AreNotAvailable) {
-    EXPECT_EQ(ScanEngine::Process::StartTimeFromFileTime(116444736000000000ull + 12345678), 1234567u);
-    EXPECT_EQ(ScanEngine::Process::StartTimeFromFileTime(116444736000000000ull - 10), 0u);
 }
 
 TEST_F(ProcessSnapshot, SubjectsAppearWithTheirParentAndStartTimesAndMissingTimesAreLogged) {
