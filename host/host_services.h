@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -104,6 +105,17 @@ struct HostState {
     std::map<std::pair<std::uint32_t, std::uint64_t>, std::string> process_trees;  // (pid, start time) -> JSON
 };
 
+// A hostile host for robustness runs: each entry call misbehaves with a
+// chance of `percent` in 100, the misbehaviour drawn from `seed`. Off by default.
+struct FaultPlan {
+    std::uint64_t seed = 0;
+    unsigned percent = 0;
+};
+// Fail: an error result; NullOut: success with the out-object left unset;
+// Hostile: oversized, truncated, random or malformed answers, and chunked
+// reads that deliver more than asked.
+enum class Fault { None, Fail, NullOut, Hostile };
+
 class HostServices {
 public:
     HostServices();
@@ -117,6 +129,10 @@ public:
     void ForceResult(const std::string& operation, std::int64_t result);
     // Puts a process into the process cache, findable by uid and by pid.
     void AddProcess(const HostProcess& process);
+    void SetFaultPlan(const FaultPlan& plan);
+    // Random bytes; a JSON text that is huge, deeply nested or invalid.
+    std::string HostileBytes(std::size_t max_size);
+    std::string HostileJson();
 
     virtual std::int32_t WhitelistProcess(std::uint64_t uid, std::uint32_t pid);
     virtual std::int32_t TerminateProcessById(std::uint32_t pid, Abi::HostError** error);
@@ -189,8 +205,12 @@ protected:
         return std::nullopt;
     }
 
+    Fault DrawFault();
+
 private:
     std::recursive_mutex mutex_;
+    FaultPlan plan_;
+    std::mt19937_64 fault_random_;
     CallJournal journal_;
     ObjectPool objects_;
     HostState state_;
