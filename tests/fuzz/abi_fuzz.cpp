@@ -210,12 +210,17 @@ private:
         }
     }
 
-    std::string Text(const std::string& name) {
-        if (name == "path" || name == "path_parent" || name == "file") return Path();
-        if (name == "cmdline_child") return ground_.subject_command + (Chance(50) ? " " + Letters() : "");
-        if (name == "hive") return Chance(80) ? Pick({"HKCU", "HKEY_CURRENT_USER", "HKLM", "HKCR"}) : Hostile();
-        if (name == "kname") return ground_.key + (Chance(50) ? "" : "\\" + Hostile());
-        if (name == "vname") return Chance(50) ? "v" : Hostile();
+    // By the argument's label: names repeat with other meanings.
+    std::string Text(const ArgumentDescriptor& d) {
+        const std::string label = d.label, name = d.name;
+        if (label == "PATH" || label == "PARENT_PATH" || label == "FILE") return Path();
+        if (label == "CHILD_PROCESS_CMDLINE") return ground_.subject_command + (Chance(50) ? " " + Letters() : "");
+        if (label == "HIVE") return Chance(80) ? Pick({"HKCU", "HKEY_CURRENT_USER", "HKLM", "HKCR"}) : Hostile();
+        if (label == "KEY_NAME") return ground_.key + (Chance(50) ? "" : "\\" + Hostile());
+        if (label == "VALUE_NAME") return Chance(50) ? "v" : Hostile();
+        for (const std::size_t digits : {32, 40, 64})  // md5, sha1, sha256 and their _parent forms
+            if (name.rfind(digits == 32 ? "md5" : digits == 40 ? "sha1" : "sha256", 0) == 0 && Chance(50))
+                return std::string(digits, "0123456789abcdef"[Draw(16)]);
         return Chance(20) ? "a.exe" : Hostile();
     }
 
@@ -226,11 +231,11 @@ private:
     }
 
     // Pids and thread ids are the subjects' own, or values no process has.
-    std::int64_t Integer(const std::string& name) {
+    std::int64_t Integer(const std::string& label) {
         static const std::int64_t kExtremes[] = {-1, INT64_MIN, INT64_MAX, INT32_MIN, 0xFFFFFFFF, 0x7FFFFFFF, 1};
-        if (name == "pid" || name == "query_pid" || name == "systempid" || name == "tid") {
+        if (label == "PROCESS_ID" || label == "QUERY_PID" || label == "SYSTEM_PID" || label == "THREAD_ID") {
             if (Chance(30)) return Pick(kExtremes);
-            if (name == "tid") return static_cast<std::int64_t>(ground_.worker->Number("worker_thread"));
+            if (label == "THREAD_ID") return static_cast<std::int64_t>(ground_.worker->Number("worker_thread"));
             return Chance(50) ? ground_.plain->Pid() : ground_.worker->Pid();
         }
         static const std::int64_t kUsual[] = {0, 1, 2, 3, 7, 255, 256, 77, 1000};
@@ -240,11 +245,12 @@ private:
     // The declared arguments, then shapes a rule would not produce.
     std::vector<Value> Shape(const ArgumentDescriptor* declared) {
         std::vector<Value> values;
+        const bool clean = Chance(40);  // hostile values in the declared shape
         for (const ArgumentDescriptor* d = declared; d->name != nullptr; ++d) {
-            if (Chance(d->required ? 4 : 40)) continue;  // missing
+            if (Chance(d->required ? (clean ? 0 : 4) : 40)) continue;  // missing
             Value v;
             v.name = d->name;
-            const unsigned kind = static_cast<unsigned>(Draw(100));
+            const unsigned kind = clean ? 11 + static_cast<unsigned>(Draw(89)) : static_cast<unsigned>(Draw(100));
             if (kind < 4) {
                 v.kind = Abi::kValueUndefined;
             } else if (!d->input) {
@@ -256,15 +262,16 @@ private:
                 if (v.kind == Abi::kValueString) v.text = Hostile();
             } else if ((d->value_kind == ScanEngine::ArgKind::String) == (kind >= 8)) {
                 v.kind = Abi::kValueString;
-                v.text = Text(v.name);
+                v.text = Text(*d);
                 v.lie = Chance(5);
             } else {
                 v.kind = Abi::kValueInteger;
-                v.integer = Integer(v.name);
+                v.integer = Integer(d->label);
                 if (kind < 8) v.storage = static_cast<std::uint32_t>(Draw(4));
             }
             values.push_back(std::move(v));
         }
+        if (clean) return values;
         if (Chance(5)) values.push_back(Value{"no_such_argument", false, Abi::kValueInteger, 0, 0, "", false});
         if (Chance(2)) values.push_back(Value{"", true, Abi::kValueString, 0, 0, "x", false});
         if (Chance(5) && !values.empty()) values.push_back(values[Draw(values.size())]);  // duplicate
