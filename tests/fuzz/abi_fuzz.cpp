@@ -214,7 +214,8 @@ private:
     std::string Text(const ArgumentDescriptor& d) {
         const std::string label = d.label, name = d.name;
         if (label == "PATH" || label == "PARENT_PATH" || label == "FILE") return Path();
-        if (label == "CHILD_PROCESS_CMDLINE") return ground_.subject_command + (Chance(50) ? " " + Letters() : "");
+        // The subject ends at once on an argument it does not know; without one it waits for its input.
+        if (label == "CHILD_PROCESS_CMDLINE") return ground_.subject_command + " " + Letters();
         if (label == "HIVE") return Chance(80) ? Pick({"HKCU", "HKEY_CURRENT_USER", "HKLM", "HKCR"}) : Hostile();
         if (label == "KEY_NAME") return ground_.key + (Chance(50) ? "" : "\\" + Hostile());
         if (label == "VALUE_NAME") return Chance(50) ? "v" : Hostile();
@@ -225,7 +226,7 @@ private:
     }
 
     std::string Letters() {
-        std::string text(Draw(Chance(5) ? 20000 : 16), 'x');
+        std::string text(1 + Draw(Chance(5) ? 20000 : 16), 'x');
         for (char& c : text) c = static_cast<char>('a' + Draw(26));
         return text;
     }
