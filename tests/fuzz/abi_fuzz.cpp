@@ -5,7 +5,10 @@
 // for a call the argument rules reject, the function's failure result and a
 // log line. Seeded: the same CALLS and SEED replay the same calls.
 //
-//   abi_fuzz [CALLS] [SEED]
+//   abi_fuzz [CALLS] [SEED] [FIRST]
+//
+// FIRST skips the calls before it (they are drawn, not made), to replay a
+// failure late in a long run quickly.
 //
 // Anything that acts is kept to what the run made itself: pids of its own
 // subject processes, paths under its own temporary folder, registry reads
@@ -49,9 +52,12 @@ constexpr unsigned kFaultPercent = 10;
 char g_current[2048] = "(before the first call)";
 std::atomic<std::uint64_t> g_started{0};  // tick count at call start, 0 between calls
 
+// Formats into static storage and writes unbuffered: the heap may be what broke.
 [[noreturn]] void Stop(const char* what, int code) {
-    std::printf("FAILED: %s\n  in %s\n", what, g_current);
-    std::fflush(stdout);
+    static char report[sizeof g_current + 256];
+    const int length = std::snprintf(report, sizeof report, "FAILED: %s\n  in %s\n", what, g_current);
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), report, static_cast<DWORD>(length), &written, nullptr);
     ExitProcess(code);
 }
 
@@ -133,10 +139,13 @@ class Fuzzer {
 public:
     Fuzzer(std::uint64_t seed, Playground& ground) : random_(seed), seed_(seed), ground_(ground) {}
 
-    void Run(std::uint64_t calls) {
+    void Run(std::uint64_t calls, std::uint64_t first) {
         for (std::uint64_t done = 0; done < calls;) {
             StartBatch(done / kBatch);
-            for (int i = 0; i < kBatch && done < calls; ++i, ++done) OneCall(done);
+            for (int i = 0; i < kBatch && done < calls; ++i, ++done) {
+                OneCall(done, done >= first);
+                if ((done + 1) % 100000 == 0) std::printf("  %" PRIu64 " calls\n", done + 1), std::fflush(stdout);
+            }
             EndBatch();
         }
     }
@@ -325,7 +334,7 @@ private:
         }
     }
 
-    void OneCall(std::uint64_t index) {
+    void OneCall(std::uint64_t index, bool make) {
         const Registration& function = PickFunction(index);
         const ScanEngine::FunctionEntry* entry = nullptr;
         for (const auto& e : ScanEngine::kFunctionCatalogue)
@@ -364,8 +373,9 @@ private:
             operations[nulled] = nullptr;
             text += " without operation " + std::to_string(nulled);
         }
-        std::snprintf(g_current, sizeof g_current, "%s; reproduce: abi_fuzz %" PRIu64 " %" PRIu64, text.c_str(),
-                      index + 1, seed_);
+        if (!make) return;
+        std::snprintf(g_current, sizeof g_current, "%s; reproduce: abi_fuzz %" PRIu64 " %" PRIu64 " %" PRIu64,
+                      text.c_str(), index + 1, seed_, index);
 
         ObjectPool& pool = engine_->Services().Objects();
         const int live = pool.Live(), doubles = pool.DoubleReleases(), late = pool.UsesAfterRelease();
@@ -402,9 +412,12 @@ private:
 int main(int argc, char** argv) {
     const std::uint64_t calls = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 3000;
     const std::uint64_t seed = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 1;
+    const std::uint64_t first = argc > 3 ? std::strtoull(argv[3], nullptr, 10) : 0;
     std::printf("abi_fuzz: %" PRIu64 " calls, seed %" PRIu64 "\n", calls, seed);
     std::fflush(stdout);
     SetUnhandledExceptionFilter(OnCrash);
+    ULONG reserve = 64 * 1024;  // room for the report after a stack overflow
+    SetThreadStackGuarantee(&reserve);
     std::thread([] {
         for (;;) {
             Sleep(1000);
@@ -417,7 +430,7 @@ int main(int argc, char** argv) {
     {
         Playground ground;
         Fuzzer fuzzer(seed, ground);
-        fuzzer.Run(calls);
+        fuzzer.Run(calls, first);
         malformed = fuzzer.malformed;
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
