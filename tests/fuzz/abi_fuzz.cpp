@@ -176,13 +176,14 @@ private:
         s.files[ground_.dos_folder + "\\hosted.bin"] = std::string(3000, 'h') + "\x80\x81";
         s.verdicts[{ground_.dos_folder + "\\a.bin", "", 1}] = {60, 1, -1, 0, 0};
         s.registry_keys.insert({1, Common::Utf8ToWide(ground_.key.c_str())});
-        module_ = std::make_unique<LoadedModule>();
+        // Loaded once: some thousand load and unload cycles exhaust the process under Wine.
+        if (!module_) module_ = std::make_unique<LoadedModule>();
         if (module_->Init(*engine_) != 0) Stop("module initialisation failed", 1);
         if (engine_->Registrations().size() != ScanEngine::kFunctionCount) Stop("not every function registered", 1);
     }
 
     void EndBatch() {
-        module_.reset();
+        module_->Deinit();
         CheckObjects(0, 0, 0);
         engine_.reset();
     }
