@@ -12,14 +12,17 @@ void* BackPointer(Record* record) {
 void* BackPointer(Abi::SignatureInfo* record) { return record->lead0; }
 void* BackPointer(Abi::ExtendedSignatureInfo* record) { return record->lead0; }
 
+// The object behind an operation's record; an operation on a released object is counted.
 template <typename Object, typename Record>
 Object* Self(Record* record) {
-    return static_cast<Object*>(BackPointer(record));
+    auto* object = static_cast<Object*>(BackPointer(record));
+    object->link.pool->NoteUse(object->link);
+    return object;
 }
 
 template <typename Object, typename Record>
 void ReleaseObject(Record* record) {
-    auto* object = Self<Object>(record);
+    auto* object = static_cast<Object*>(BackPointer(record));
     object->link.pool->Release(object->link);
 }
 
@@ -33,6 +36,16 @@ void ObjectPool::Release(PoolLink& link) {
     }
     link.released = true;
     --live_;
+}
+
+void ObjectPool::NoteUse(const PoolLink& link) {
+    std::lock_guard lock(mutex_);
+    if (link.released) ++uses_after_release_;
+}
+
+int ObjectPool::UsesAfterRelease() const {
+    std::lock_guard lock(mutex_);
+    return uses_after_release_;
 }
 
 int ObjectPool::Live() const {

@@ -41,15 +41,18 @@ public:
         return object.get();
     }
     void Release(PoolLink& link);
+    void NoteUse(const PoolLink& link);
 
     int Live() const;            // made and not yet released
     int DoubleReleases() const;  // releases of an object already released
+    int UsesAfterRelease() const;  // operations called on a released object
 
 private:
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<void>> objects_;
     int live_ = 0;
     int double_releases_ = 0;
+    int uses_after_release_ = 0;
 };
 
 struct SizedBufferObject {

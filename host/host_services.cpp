@@ -30,8 +30,11 @@ void CountScan(HostState& s, const VerdictKey& key) {
 }  // namespace
 
 // Records the call; a forced result ends it there. Then takes the state lock.
+// A planned failure ends it too; `fault` tells the entry how else to misbehave.
 #define HOST_ENTER(type, ...)                                              \
     if (auto forced = Enter(__func__, ##__VA_ARGS__)) return static_cast<type>(*forced); \
+    [[maybe_unused]] const Fault fault = DrawFault();                      \
+    if (fault == Fault::Fail) return static_cast<type>(kHostAccessDenied); \
     auto state_lock = Lock();                                              \
     [[maybe_unused]] auto& s = State();
 
@@ -46,6 +49,43 @@ HostServices::HostServices() {
 void HostServices::ForceResult(const std::string& operation, std::int64_t result) {
     std::lock_guard lock(mutex_);
     forced_[operation] = result;
+}
+
+void HostServices::SetFaultPlan(const FaultPlan& plan) {
+    std::lock_guard lock(mutex_);
+    plan_ = plan;
+    fault_random_.seed(plan.seed);
+}
+
+Fault HostServices::DrawFault() {
+    std::lock_guard lock(mutex_);
+    if (plan_.percent == 0 || fault_random_() % 100 >= plan_.percent) return Fault::None;
+    return static_cast<Fault>(1 + fault_random_() % 3);
+}
+
+std::string HostServices::HostileBytes(std::size_t max_size) {
+    std::lock_guard lock(mutex_);
+    std::string bytes(fault_random_() % (max_size + 1), '\0');
+    for (char& c : bytes) c = static_cast<char>(fault_random_());
+    return bytes;
+}
+
+std::string HostServices::HostileJson() {
+    std::uint64_t draw;
+    {
+        std::lock_guard lock(mutex_);
+        draw = fault_random_();
+    }
+    switch (draw % 4) {
+        case 0: return std::string(200000, '[') + std::string(200000, ']');  // deeply nested
+        case 1: {  // huge: 1 MiB and more
+            std::string json = "[";
+            while (json.size() < (1u << 20)) json += "{\"name\":\"x\",\"pid\":1,\"children\":[]},";
+            return json + "0]";
+        }
+        case 2: return "{\"name\":\"x\xff\xfe\",\"pid\":";  // cut short, invalid UTF-8
+        default: return HostileBytes(4096);
+    }
 }
 
 void HostServices::AddProcess(const HostProcess& process) {
@@ -63,6 +103,7 @@ std::int32_t HostServices::WhitelistProcess(std::uint64_t uid, std::uint32_t pid
 
 std::int32_t HostServices::TerminateProcessById(std::uint32_t pid, Abi::HostError** error) {
     HOST_ENTER(std::int32_t, pid, static_cast<const void*>(error));
+    if (fault == Fault::NullOut) return kHostAccessDenied;
     if (pid == 0 || pid == 4) {
         if (error) *error = &Objects().Make<HostErrorObject>("process cannot be terminated")->abi;
         return kHostAccessDenied;
@@ -122,6 +163,7 @@ std::int32_t HostServices::EvalHashes(Abi::SecurityToken* token, const char* pat
                size, static_cast<const void*>(options));
     // Preloaded digests win; then preloaded content stands for the file, as
     // for content requests; any other path is hashed on the real file system.
+    if (fault == Fault::NullOut) return 0;
     FileDigests all{};
     if (auto known = s.file_digests.find(Text(path)); known != s.file_digests.end()) {
         all = known->second;
@@ -174,8 +216,9 @@ std::int32_t HostServices::RaiseAlert(const Abi::AlertRecord* alert) {
 
 namespace {
 
-std::int32_t AnswerProcessRecord(ObjectPool& objects, HostState& s, Abi::CallerInfoProvider* caller,
+std::int32_t AnswerProcessRecord(HostServices& host, Fault fault, Abi::CallerInfoProvider* caller,
                                  const std::string* record, Abi::SizedBuffer** out) {
+    HostState& s = host.State();
     // Ask who is reading, as the real cache does, and hand the tag back.
     if (caller != nullptr && caller->Make != nullptr) {
         if (Abi::CallerInfoView* view = caller->Make(caller)) {
@@ -188,8 +231,16 @@ std::int32_t AnswerProcessRecord(ObjectPool& objects, HostState& s, Abi::CallerI
             view->Release(view);
         }
     }
+    if (fault == Fault::NullOut) return 0;
+    if (fault == Fault::Hostile) {
+        // A truncated record, or random bytes up to an oversized 1 MiB.
+        std::string bytes = host.HostileBytes(record ? record->size() : 1u << 20);
+        if (record) bytes = record->substr(0, bytes.size());
+        if (out) *out = &host.Objects().Make<SizedBufferObject>(bytes)->abi;
+        return 0;
+    }
     if (record == nullptr) return kHostNotFound;
-    if (out) *out = &objects.Make<SizedBufferObject>(*record)->abi;
+    if (out) *out = &host.Objects().Make<SizedBufferObject>(*record)->abi;
     return 0;
 }
 
@@ -199,7 +250,7 @@ std::int32_t HostServices::QueryProcessCacheByUid(Abi::CallerInfoProvider* calle
                                                   Abi::SizedBuffer** out) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(caller), uid, static_cast<const void*>(out));
     auto it = s.process_records_by_uid.find(uid);
-    return AnswerProcessRecord(Objects(), s, caller, it == s.process_records_by_uid.end() ? nullptr : &it->second,
+    return AnswerProcessRecord(*this, fault, caller, it == s.process_records_by_uid.end() ? nullptr : &it->second,
                                out);
 }
 
@@ -207,7 +258,7 @@ std::int32_t HostServices::QueryProcessCacheByPid(Abi::CallerInfoProvider* calle
                                                   Abi::SizedBuffer** out) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(caller), pid, static_cast<const void*>(out));
     auto it = s.process_records_by_pid.find(pid);
-    return AnswerProcessRecord(Objects(), s, caller, it == s.process_records_by_pid.end() ? nullptr : &it->second,
+    return AnswerProcessRecord(*this, fault, caller, it == s.process_records_by_pid.end() ? nullptr : &it->second,
                                out);
 }
 
@@ -250,6 +301,11 @@ std::int32_t HostServices::ConvertNtPathToDosPath(const wchar_t* nt_path, wchar_
         dos = *converted;
     } else {
         return kHostNotFound;
+    }
+    if (fault == Fault::NullOut) return 0;
+    if (fault == Fault::Hostile) {
+        if (size) *size = 0xFFFFFFFFu;
+        return kHostBufferTooSmall;
     }
     const auto needed = static_cast<std::uint32_t>(dos.size() + 1);
     if (out == nullptr || size == nullptr || *size < needed) {
@@ -333,6 +389,7 @@ std::int32_t HostServices::GetVerdict(Abi::SecurityToken* token, const char* pat
     const VerdictKey key{Text(path), Text(unique_id), id};
     CountScan(s, key);
     auto it = s.verdicts.find(key);
+    if (fault == Fault::NullOut) return 0;
     if (it == s.verdicts.end()) return kHostNotFound;
     if (out) *out = it->second;
     return 0;
@@ -368,6 +425,7 @@ std::int32_t HostServices::GetScanStatistics(Abi::SecurityToken* token, const ch
                                              std::uint8_t id, Abi::ScanStatisticsRecord* out) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, id, static_cast<const void*>(out));
     auto it = s.scan_statistics.find({Text(path), Text(unique_id), id});
+    if (fault == Fault::NullOut) return 0;
     if (it == s.scan_statistics.end()) return kHostNotFound;
     if (out) *out = it->second;
     return 0;
@@ -384,6 +442,7 @@ std::int32_t HostServices::CheckSignature(Abi::SecurityToken* token, const char*
                                           Abi::SignatureInfo** out) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, static_cast<const void*>(out));
     auto it = s.signatures.find(Text(path));
+    if (fault == Fault::NullOut) return 0;
     if (it == s.signatures.end()) return kHostNotFound;
     if (out)
         *out = &Objects()
@@ -398,6 +457,11 @@ std::int32_t HostServices::CheckExtendedSignature(Abi::SecurityToken* token, con
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, static_cast<const void*>(out), mask,
                deep_scan);
     auto it = s.extended_signatures.find(Text(path));
+    if (fault == Fault::NullOut) return 0;
+    if (fault == Fault::Hostile) {
+        if (out) *out = &Objects().Make<ExtendedSignatureInfoObject>(mask, HostileJson())->abi;
+        return 0;
+    }
     if (it == s.extended_signatures.end()) return kHostNotFound;
     if (out) *out = &Objects().Make<ExtendedSignatureInfoObject>(it->second.first, it->second.second)->abi;
     return 0;
@@ -408,6 +472,12 @@ std::int32_t HostServices::ReadFileContent(Abi::SecurityToken* token, const char
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, max_size);
     if (chunk == nullptr) return kHostInvalidArgument;
     const auto deliver = [&](const std::uint8_t* bytes, std::uint64_t count) { chunk(bytes, count, context); };
+    if (fault == Fault::Hostile) {  // more than asked for, in one piece
+        state_lock.unlock();
+        const std::string bytes(std::min<std::uint64_t>(max_size, 1u << 20) + 4096, 'x');
+        deliver(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+        return 0;
+    }
     auto it = s.files.find(Text(path));
     if (it == s.files.end()) {
         state_lock.unlock();  // the callback runs module code
@@ -455,6 +525,11 @@ std::int32_t HostServices::GetProcessTreeJson(std::uint32_t pid, std::uint64_t s
                                               Abi::ProcessTreeAnswer** out) {
     HOST_ENTER(std::int32_t, pid, start_time, static_cast<const void*>(out));
     auto it = s.process_trees.find({pid, start_time});
+    if (fault == Fault::NullOut) return 0;
+    if (fault == Fault::Hostile) {
+        if (out) *out = &Objects().Make<ProcessTreeObject>(HostileJson())->abi;
+        return 0;
+    }
     if (it == s.process_trees.end()) return kHostNotFound;
     if (out) *out = &Objects().Make<ProcessTreeObject>(it->second)->abi;
     return 0;
@@ -469,6 +544,7 @@ std::int32_t HostServices::UploadSample(const char* path, const char* threat) {
 std::int32_t HostServices::GetUnixAccountInfo(std::uint32_t id, std::uint8_t is_group, Abi::UnixAccountInfo** out) {
     HOST_ENTER(std::int32_t, id, is_group, static_cast<const void*>(out));
     auto it = s.unix_accounts.find({id, is_group != 0});
+    if (fault == Fault::NullOut) return 0;
     if (it == s.unix_accounts.end()) return kHostNotFound;
     if (out) *out = &Objects().Make<UnixAccountObject>(it->second)->abi;
     return 0;
@@ -477,6 +553,11 @@ std::int32_t HostServices::GetUnixAccountInfo(std::uint32_t id, std::uint8_t is_
 std::int32_t HostServices::GetProcessCategories(const char* file_name, Abi::SizedBuffer** out) {
     HOST_ENTER(std::int32_t, file_name, static_cast<const void*>(out));
     auto it = s.process_categories.find(Text(file_name));
+    if (fault == Fault::NullOut) return 0;
+    if (fault == Fault::Hostile) {
+        if (out) *out = &Objects().Make<SizedBufferObject>(HostileJson())->abi;
+        return 0;
+    }
     if (it == s.process_categories.end()) return kHostNotFound;
     if (out) *out = &Objects().Make<SizedBufferObject>(it->second)->abi;
     return 0;

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <random>
 #include <string>
 
 #include "call_journal.h"
@@ -15,6 +16,17 @@
 #include "orvik/context/host_abi.h"
 
 namespace RefHost {
+
+// A hostile host for robustness runs: each entry call misbehaves with a
+// chance of `percent` in 100, the misbehaviour drawn from `seed`. Off by default.
+struct FaultPlan {
+    std::uint64_t seed = 0;
+    unsigned percent = 0;
+};
+// Fail: an error result; NullOut: success with the out-object left unset;
+// Hostile: oversized, truncated, random or malformed answers, and chunked
+// reads that deliver more than asked.
+enum class Fault { None, Fail, NullOut, Hostile };
 
 class HostServices {
 public:
@@ -29,6 +41,10 @@ public:
     void ForceResult(const std::string& operation, std::int64_t result);
     // Puts a process into the process cache, findable by uid and by pid.
     void AddProcess(const HostProcess& process);
+    void SetFaultPlan(const FaultPlan& plan);
+    // Random bytes; a JSON text that is huge, deeply nested or invalid.
+    std::string HostileBytes(std::size_t max_size);
+    std::string HostileJson();
 
     virtual std::int32_t WhitelistProcess(std::uint64_t uid, std::uint32_t pid);
     virtual std::int32_t TerminateProcessById(std::uint32_t pid, Abi::HostError** error);
@@ -101,8 +117,12 @@ protected:
         return std::nullopt;
     }
 
+    Fault DrawFault();
+
 private:
     std::recursive_mutex mutex_;
+    FaultPlan plan_;
+    std::mt19937_64 fault_random_;
     CallJournal journal_;
     ObjectPool objects_;
     HostState state_;
