@@ -62,27 +62,7 @@ bool IsOpen(HANDLE handle) {
     return GetHandleInformation(handle, &flags) != 0;
 }
 
-TEST(FileStreamTest, ReadStreamReadsSeeksAndSizes) {
-    test::TempDir dir;
-    dir.WriteFile("ten.bin", "0123456789");
-    const StreamRef s = Open(dir.Path("ten.bin"));
-    EXPECT_EQ(Read(s, 3), "012");
-    std::uint64_t size = 0, at = 0;
-    Error error;
-    ASSERT_EQ(s.Size(size, error), 0) << error.Text();  // by seeking, the position kept
-    EXPECT_EQ(size, 10u);
-    EXPECT_EQ(Read(s, 2), "34");
-    ASSERT_EQ(s.Seek(6, at, error), 0);
-    char buffer[10] = {};
-    EXPECT_EQ(s.Read(buffer, sizeof buffer, error), 3);
-    EXPECT_EQ(error.Text(), "EOF");
-    EXPECT_EQ(std::string(buffer, 4), "6789");
-    EXPECT_EQ(s.Write("x", 1, error), 1);  // unsupported
-    EXPECT_EQ(s.Truncate(0, error), 1);
-    EXPECT_EQ(Read(Open(dir.Path("ten.bin")), 1), "0");  // readers share
-}
-
-TEST(FileStreamTest, OpenOptionsChooseAccessDispositionAndEntries) {
+TEST(FileStreamTest, OpensToReadOrByOptionsAndFailuresNameThePathAndTheCause) {
     test::TempDir dir;
     const std::string path = dir.Path("f.txt");
     Common::OpenOptions plain, append, truncate, must, must_truncate;
@@ -107,6 +87,21 @@ TEST(FileStreamTest, OpenOptionsChooseAccessDispositionAndEntries) {
     EXPECT_EQ(appending.Flush(error), 1);
     appending.Reset();
     EXPECT_EQ(dir.ReadFile("f.txt"), std::string("J123x\0!", 7));
+    {
+        const StreamRef reader = Open(path);
+        EXPECT_EQ(Read(reader, 3), "J12");
+        ASSERT_EQ(reader.Size(size, error), 0) << error.Text();  // by seeking, the position kept
+        EXPECT_EQ(size, 7u);
+        EXPECT_EQ(Read(reader, 2), "3x");
+        ASSERT_EQ(reader.Seek(1, at, error), 0);
+        char buffer[10] = {};
+        EXPECT_EQ(reader.Read(buffer, sizeof buffer, error), 3);
+        EXPECT_EQ(error.Text(), "EOF");
+        EXPECT_EQ(std::string(buffer, 7), std::string("123x\0!\0", 7));
+        EXPECT_EQ(reader.Write("x", 1, error), 1);  // unsupported
+        EXPECT_EQ(reader.Truncate(0, error), 1);
+        EXPECT_EQ(Read(Open(path), 1), "J");  // readers share
+    }
     ASSERT_EQ(Open(dir.Path("new.txt"), &truncate).Write("abc", 3, error), 0);
     ASSERT_EQ(Open(dir.Path("new.txt"), &truncate).Size(size, error), 0);
     EXPECT_EQ(size, 0u);
@@ -118,10 +113,7 @@ TEST(FileStreamTest, OpenOptionsChooseAccessDispositionAndEntries) {
         EXPECT_EQ(FailureCode(dir.Path("missing.txt"), options), 2u);
         EXPECT_EQ(dir.ReadFile("missing.txt"), "<missing>");
     }
-}
 
-TEST(FileStreamTest, OpenFailuresNameThePathAndTheCause) {
-    test::TempDir dir;
     Error missing, no_dir;
     Open(dir.Path("nope.txt"), nullptr, &missing);
     EXPECT_EQ(missing.Code(), 2u);

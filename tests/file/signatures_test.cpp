@@ -27,7 +27,7 @@ struct Answer {
 Answer g_answer;
 
 class Signatures : public ModuleTest {
-protected:
+public:
     void SetUp() override {
         ModuleTest::SetUp();
         g_answer = {&Host()};
@@ -97,36 +97,6 @@ TEST_F(Signatures, CheckSignatureCopiesTheRecordInOrderAndOnlyIntoNamedOutputs) 
     EXPECT_EQ(std::pair(r.result, Written(r)), std::pair(0ll, Vars{{1, "i:7"}, {2, "s:"}, {3, "s:"}}));
 }
 
-TEST_F(Signatures, CheckSignatureFailuresWriteNothingAndReleaseWhateverCame) {
-    CallResult r = Call("check_signature", WithArgs(kSignatureArgs, {Arg::Str("path", "C:\\unsigned.exe")}));
-    EXPECT_EQ(r.result, 2);
-    EXPECT_EQ(LogLines(r.log),
-              Strings{"1:CheckSignature failed to GetSignatureInfo, path: C:\\unsigned.exe, return value: 2"});
-    EXPECT_TRUE(r.variables.empty());
-
-    // A negative status shows as unsigned and comes back unchanged; a success without a record fails.
-    for (const auto& [status, result] : {std::pair<std::int64_t, std::int64_t>{-5, -5}, {0, -1}}) {
-        Host().ForceResult("CheckSignature", status);
-        r = Call("check_signature", kSignatureArgs);
-        EXPECT_EQ(r.result, result);
-        EXPECT_EQ(LogLines(r.log), Strings{"1:CheckSignature failed to GetSignatureInfo, path: " + std::string(kPath) +
-                                           ", return value: " + std::to_string(static_cast<std::uint32_t>(status))});
-        EXPECT_TRUE(r.variables.empty());
-    }
-
-    // A record that comes with a failure is not read, but released.
-    AnswerSignatureByHand();
-    g_answer.status = 9;
-    r = Call("check_signature", kSignatureArgs);
-    EXPECT_TRUE(r.result == 9 && r.variables.empty());
-
-    // Malformed calls give 18, not -1.
-    r = Call("check_signature", {Arg::OutInt("status", 1)});
-    EXPECT_EQ(r.result, 18);
-    EXPECT_EQ(LogLines(r.log), Strings{MalformedLine("check_signature", "required arguments not found 'path, '")});
-    EXPECT_EQ(Call("check_signature", WithArgs(kSignatureArgs, {Arg::Str("status", "x")})).result, 18);
-}
-
 TEST_F(Signatures, CheckExtendedSignaturePassesTheLow32MaskAndDeepScanAndCopiesTheTextByLength) {
     CallResult r = Call("check_extended_signature", kExtendedArgs);
     EXPECT_EQ(r.result, 0);
@@ -160,32 +130,41 @@ TEST_F(Signatures, CheckExtendedSignaturePassesTheLow32MaskAndDeepScanAndCopiesT
     EXPECT_TRUE(r.result == 0 && r.variables.at(1).text.empty());
 }
 
-TEST_F(Signatures, CheckExtendedSignatureFailuresWriteNothing) {
-    CallResult r = Call("check_extended_signature", WithArgs(kExtendedArgs, {Arg::Str("path", "C:\\x.dll")}));
-    EXPECT_EQ(r.result, 2);
-    EXPECT_EQ(LogLines(r.log), Strings{"1:Failed to GetExtendedSignatureInfo, path: C:\\x.dll, return value: 2"});
-    EXPECT_TRUE(r.variables.empty());
-    Host().ForceResult("CheckExtendedSignature", 0);  // success, but no record
-    r = Call("check_extended_signature", kExtendedArgs);
-    EXPECT_EQ(r.result, -1);
-    EXPECT_EQ(LogLines(r.log),
-              Strings{"1:Failed to GetExtendedSignatureInfo, path: " + std::string(kPath) + ", return value: 0"});
-    EXPECT_TRUE(r.variables.empty());
-
-    AnswerExtendedByHand();
-    g_answer.status = 4;
-    g_answer.text = "never read";
-    g_answer.text_length = 10;
-    r = Call("check_extended_signature", kExtendedArgs);
-    EXPECT_TRUE(r.result == 4 && r.variables.empty());
-
-    const std::size_t asked = Host().Journal().Count("CheckExtendedSignature");
-    EXPECT_EQ(Call("check_extended_signature", {kExtendedArgs[0], kExtendedArgs[1]}).result, 18);
-    r = Call("check_extended_signature", {kExtendedArgs[1], kExtendedArgs[2]});
-    EXPECT_EQ(r.result, 18);
-    EXPECT_EQ(LogLines(r.log),
-              Strings{MalformedLine("check_extended_signature", "required arguments not found 'path, '")});
-    EXPECT_EQ(Host().Journal().Count("CheckExtendedSignature"), asked);
+TEST_F(Signatures, FailuresWriteNothingAndReleaseWhateverCameAndMalformedCallsGive18) {
+    const struct {
+        const char *function, *host_call, *log;
+        const std::vector<Arg>& args;
+        void (Signatures::*by_hand)();
+    } checks[] = {{"check_signature", "CheckSignature", "1:CheckSignature failed to GetSignatureInfo, path: ",
+                   kSignatureArgs, &Signatures::AnswerSignatureByHand},
+                  {"check_extended_signature", "CheckExtendedSignature", "1:Failed to GetExtendedSignatureInfo, path: ",
+                   kExtendedArgs, &Signatures::AnswerExtendedByHand}};
+    for (const auto& c : checks) {
+        CallResult r = Call(c.function, WithArgs(c.args, {Arg::Str("path", "C:\\unsigned.exe")}));
+        EXPECT_EQ(std::pair(r.result, LogLines(r.log)),
+                  std::pair(2ll, Strings{c.log + std::string("C:\\unsigned.exe, return value: 2")}));
+        EXPECT_TRUE(r.variables.empty());
+        // A negative status shows as unsigned and comes back unchanged; a success without a record fails.
+        for (const auto& [status, result] : {std::pair<std::int64_t, std::int64_t>{-5, -5}, {0, -1}}) {
+            Host().ForceResult(c.host_call, status);
+            r = Call(c.function, c.args);
+            EXPECT_EQ(std::pair(r.result, LogLines(r.log)),
+                      std::pair(result, Strings{c.log + std::string(kPath) + ", return value: " +
+                                                std::to_string(static_cast<std::uint32_t>(status))}));
+            EXPECT_TRUE(r.variables.empty());
+        }
+        // Malformed calls give 18, not -1, and never reach the host.
+        const std::size_t asked = Host().Journal().Count(c.host_call);
+        r = Call(c.function, {c.args[1], c.args[2]});
+        EXPECT_EQ(std::pair(r.result, LogLines(r.log)),
+                  std::pair(18ll, Strings{MalformedLine(c.function, "required arguments not found 'path, '")}));
+        EXPECT_EQ(Host().Journal().Count(c.host_call), asked);
+        // A record that comes with a failure is not read, but released.
+        (this->*c.by_hand)();
+        g_answer = {&Host(), 9, "never read", "never read", "never read", 10};
+        r = Call(c.function, c.args);
+        EXPECT_TRUE(r.result == 9 && r.variables.empty());
+    }
 }
 
 TEST_F(Signatures, SystemCriticalWritesTheSignExtendedAnswerOrPassesTheHostStatusOn) {
