@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -28,7 +29,10 @@ public:
     }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    ~TempDir() { RemoveTree(Wide("")); }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(Wide(""), ignored);
+    }
 
     // The folder, with `name` appended after a backslash if given.
     std::string Path(const std::string& name = "") const { return name.empty() ? path_ : path_ + "\\" + name; }
@@ -47,18 +51,6 @@ public:
 private:
     // Prefixed, as tests go beyond the classic path limit.
     std::wstring Wide(const std::string& name) const { return Common::Utf8ToWide(("\\\\?\\" + Path(name)).c_str()); }
-    static void RemoveTree(const std::wstring& dir) {
-        WIN32_FIND_DATAW found;
-        const HANDLE search = FindFirstFileW((dir + L"\\*").c_str(), &found);
-        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-            const std::wstring name = found.cFileName, child = dir + L"\\" + name;
-            if (name == L"." || name == L"..") continue;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-            else DeleteFileW(child.c_str());
-        }
-        if (search != INVALID_HANDLE_VALUE) FindClose(search);
-        RemoveDirectoryW(dir.c_str());
-    }
 
     std::string path_;
 };

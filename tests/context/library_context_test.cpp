@@ -108,18 +108,6 @@ TEST_F(LibraryContextTest, AFailingChunkCallbackNeverUnwindsThroughTheHost) {
     EXPECT_EQ(calls, 1) << "later chunks are dropped";
 }
 
-TEST_F(LibraryContextTest, TextsWithANulNeverReachTheHost) {
-    try {
-        library->IsInTrustedHashesList(std::string("abc\0def", 7));
-        FAIL() << "no error raised";
-    } catch (const Common::Error& error) {
-        EXPECT_EQ(error.Text(), "argument 'hash' holds a NUL byte");
-    }
-    EXPECT_THROW(library->UploadSample("C:\\a", std::string("T\0", 2)), Common::Error);
-    EXPECT_EQ(engine.Services().Journal().Count("IsInTrustedHashesList") +
-                  engine.Services().Journal().Count("UploadSample"), 0u);
-}
-
 TEST_F(LibraryContextTest, PassesIntegersAndTextsThroughUnchanged) {
     library->WhitelistProcess(0xFFFFFFFFFFull, 12);
     EXPECT_EQ(Args("WhitelistProcess"), (Strings{"1099511627775", "12"}));

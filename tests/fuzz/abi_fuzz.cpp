@@ -34,6 +34,8 @@
 #include "common/utf.h"
 #include "host/loaded_module.h"
 #include "orvik/context/function_catalogue.h"
+#include "support/stack_use.h"
+#include "tools/orvik_cli/cli_arguments.h"
 #include "support/subject_process.h"
 
 namespace {
@@ -42,7 +44,6 @@ using namespace RefHost;
 using ScanEngine::AddressKind;
 using ScanEngine::ArgumentDescriptor;
 
-constexpr std::size_t kPainted = 256 * 1024;
 constexpr std::size_t kStackLimit = 64 * 1024;
 constexpr int kBatch = 500;                 // calls per fresh host and module load
 constexpr std::uint64_t kCallBoundMs = 30000;
@@ -65,24 +66,6 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* e) {
     char what[64];
     std::snprintf(what, sizeof what, "exception 0x%08lx", e->ExceptionRecord->ExceptionCode);
     Stop(what, 2);
-}
-
-[[gnu::noinline]] void PaintStack(std::uintptr_t* low) {
-    volatile unsigned char area[kPainted];
-    for (std::size_t i = 0; i < kPainted; ++i) area[i] = 0xA5;
-    *low = reinterpret_cast<std::uintptr_t>(&area[0]);
-}
-
-// Stack bytes `work` takes below the caller.
-template <typename Work>
-[[gnu::noinline]] std::size_t StackUsed(Work work) {
-    std::uintptr_t low = 0;
-    PaintStack(&low);
-    work();
-    const auto* area = reinterpret_cast<const volatile unsigned char*>(low);
-    std::size_t untouched = 0;
-    while (untouched < kPainted && area[untouched] == 0xA5) ++untouched;
-    return kPainted - untouched;
 }
 
 // What the run owns: a folder, a registry key, two subject processes.
@@ -310,14 +293,8 @@ private:
     }
 
     static std::string Describe(const std::string& text) {
-        if (text.size() > 40) return "<" + std::to_string(text.size()) + " bytes '" + text.substr(0, 8) + "...'>";
-        std::string out = "\"";
-        for (unsigned char c : text) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, c < 0x20 || c >= 0x7f || c == '"' ? "\\x%02x" : "%c", c);
-            out += hex;
-        }
-        return out + "\"";
+        if (text.size() <= 40) return OrvikCli::Quote(text);
+        return "<" + std::to_string(text.size()) + " bytes " + OrvikCli::Quote(text.substr(0, 8)) + "...>";
     }
 
     // Functions that start processes, walk the system or talk to WMI are
@@ -382,7 +359,7 @@ private:
         const int live = pool.Live(), doubles = pool.DoubleReleases(), late = pool.UsesAfterRelease();
         std::int64_t result = 0;
         g_started = GetTickCount64();
-        const std::size_t stack = StackUsed([&] {
+        const std::size_t stack = OrvikTest::StackUsed([&] {
             result = function.handler(null_array ? 0 : static_cast<std::uint32_t>(argv.size()),
                                       null_array ? nullptr : argv.data(), &call.site, call.Record(),
                                       module_->Context());

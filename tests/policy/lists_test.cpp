@@ -113,9 +113,6 @@ TEST_F(Lists, TextsHandedToTheHostWithANulAreRefusedNamingTheArgument) {
         std::vector<Arg> args;
         std::int64_t failure;
     } cases[] = {
-        {"set_avc_verdict", "path", "SetVerdict",
-         {Arg::Str("path", nul), Arg::Int("id", 1), Arg::Int("value", 2), Arg::Int("scan_depth", 0),
-          Arg::Int("ttl", 5)}, -1},
         {"set_avc_verdict", "unique_file_id", "SetVerdict",
          {Arg::Str("path", "p"), Arg::Str("unique_file_id", nul), Arg::Int("id", 1), Arg::Int("value", 2),
           Arg::Int("scan_depth", 0), Arg::Int("ttl", 5)}, -1},

@@ -5,6 +5,7 @@
 
 #include "support/call_args.h"
 #include "support/module_fixture.h"
+#include "support/stack_use.h"
 #include "support/strict_json.h"
 
 namespace OrvikTest {
@@ -20,27 +21,6 @@ const std::vector<Arg> kFeature{Arg::Str("feature_name", "entropy"), Arg::Str("f
                                 Arg::Int("feature_version", 2),      Arg::Int("file_size", 1024),
                                 Arg::Str("md5", "m5"),               Arg::Str("sha1", "s1"),
                                 Arg::Str("sha256", "s256"),          Arg::Str("path", "p")};
-
-// Stack bytes `work` takes below the caller: the area beneath is painted
-// first, and afterwards the deepest byte that changed is looked for.
-constexpr std::size_t kPainted = 256 * 1024;
-
-[[gnu::noinline]] void PaintStack(std::uintptr_t* low) {
-    volatile unsigned char area[kPainted];
-    for (std::size_t i = 0; i < kPainted; ++i) area[i] = 0xA5;
-    *low = reinterpret_cast<std::uintptr_t>(&area[0]);
-}
-
-template <typename Work>
-[[gnu::noinline]] std::size_t StackUsed(Work work) {
-    std::uintptr_t low = 0;
-    PaintStack(&low);
-    work();
-    const auto* area = reinterpret_cast<const volatile unsigned char*>(low);
-    std::size_t untouched = 0;
-    while (untouched < kPainted && area[untouched] == 0xA5) ++untouched;
-    return kPainted - untouched;
-}
 
 class Telemetry : public ModuleTest {
 protected:
