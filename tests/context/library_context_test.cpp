@@ -34,31 +34,6 @@ TEST_F(LibraryContextTest, TelemetryGoesThroughOneHostEntryWithFixedOrGivenEvent
     EXPECT_EQ(engine.Services().Journal().Count("SendTelemetry"), 3u);
 }
 
-TEST_F(LibraryContextTest, AnEmptyThreatNameReachesTheHostAsNull) {
-    library->CheckCorporateWhitelist(5, "abc", "");
-    EXPECT_EQ(Args("CheckCorporateWhitelist"), (Strings{"5", "abc", "(null)"}));
-    library->CheckCorporateWhitelist(5, "abc", "Trojan");
-    EXPECT_EQ(Args("CheckCorporateWhitelist"), (Strings{"5", "abc", "Trojan"}));
-}
-
-TEST_F(LibraryContextTest, TokensPassAsRawPointersAndEmptyHoldersAsNull) {
-    RefHost::ProcessInfoObject* info = engine.Services().Objects().Make<RefHost::ProcessInfoObject>(true);
-    void* raw = nullptr;
-    info->abi.QueryObject(&info->abi, "SecurityToken", &raw);
-    ASSERT_NE(raw, nullptr);
-    SecurityToken token(static_cast<Abi::SecurityToken*>(raw), SecurityDescriptorDeleter{});
-
-    Abi::VerdictRecord verdict{};
-    library->GetVerdict(token, "C:\\a", "", 3, 2, &verdict);
-    EXPECT_EQ(Args("GetVerdict"), (Strings{"(ptr)", "C:\\a", "", "3", "2", "(ptr)"}));
-    library->GetVerdict(SecurityToken(), "C:\\a", "id", 3, 2, &verdict);
-    EXPECT_EQ(Args("GetVerdict")[0], "(null)");
-
-    token.reset();
-    info->abi.Release(&info->abi);
-    EXPECT_EQ(engine.Services().Objects().Live(), 0);
-}
-
 TEST_F(LibraryContextTest, FileContentArrivesThroughTheChunkCallbackInOrder) {
     std::string content(200000, 'x');
     for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>(i % 251);
