@@ -22,7 +22,9 @@ void Report(const char* key, unsigned long long value, bool hex = false) {
     std::printf(hex ? "%s=%llx\n" : "%s=%llu\n", key, value);
 }
 
-DWORD WINAPI Worker(void*) {
+// Signals once it runs: a thread not yet scheduled has no stack to examine.
+DWORD WINAPI Worker(void* started) {
+    SetEvent(static_cast<HANDLE>(started));
     for (;;) Sleep(50);
 }
 
@@ -123,7 +125,10 @@ int wmain(int argc, wchar_t** argv) {
         else if (arg == L"rwx-callout") ok = StartRwxThread("rwx_callout", true);
         else if (arg == L"worker") {
             DWORD id = 0;
-            ok = CreateThread(nullptr, 0, Worker, nullptr, 0, &id) != nullptr;
+            const HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            ok = started != nullptr && CreateThread(nullptr, 0, Worker, started, 0, &id) != nullptr &&
+                 WaitForSingleObject(started, 10000) == WAIT_OBJECT_0;
+            if (started != nullptr) CloseHandle(started);
             Report("worker_thread", id);
         } else if (arg == L"listen") ok = Listen();
         else if (arg == L"window-visible") ok = StartWindow(true);
