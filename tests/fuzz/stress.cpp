@@ -22,16 +22,16 @@ using namespace RefHost;
 
 constexpr int kThreads = 8;
 
-struct Spec {
+struct CallShape {
     std::string function;
     std::vector<Arg> args;
 };
 
-std::string Answer(LoadedModule& module, HostEngine& engine, const Spec& spec) {
+std::string Answer(LoadedModule& module, HostEngine& engine, const CallShape& shape) {
     HostCallContext call(engine.Services().Objects());
     call.process_uid = 77;
     call.process_id = 4242;
-    const CallResult r = module.Call(spec.function, spec.args, call);
+    const CallResult r = module.Call(shape.function, shape.args, call);
     std::string answer = std::to_string(r.result);
     for (const auto& [ref, v] : r.variables)
         answer += " @" + std::to_string(ref) + "=" + (v.kind == Variable::Kind::String ? v.text : std::to_string(v.integer));
@@ -45,7 +45,7 @@ std::string RandomBytes(std::mt19937_64& random, std::size_t size) {
     return bytes;
 }
 
-std::vector<Spec> Specs(HostServices& host) {
+std::vector<CallShape> CallShapes(HostServices& host) {
     std::mt19937_64 random(7);
     HostState& s = host.State();
     s.user_allowlist = {"C:\\allowed.exe"};
@@ -66,45 +66,45 @@ std::vector<Spec> Specs(HostServices& host) {
     process.terminated = true;
     host.AddProcess(process);
 
-    std::vector<Spec> specs;
+    std::vector<CallShape> shapes;
     for (const char* path : {"C:\\allowed.exe", "C:\\other.exe"}) {
-        specs.push_back({"is_in_user_allowlist", {Arg::Str("path", path), Arg::Int("puid", 77)}});
+        shapes.push_back({"is_in_user_allowlist", {Arg::Str("path", path), Arg::Int("puid", 77)}});
         s.verdicts[{path, "", 3}] = {600, 3, static_cast<std::int8_t>(path[3] == 'a' ? 1 : -1), 2, 0};
-        specs.push_back({"get_avc_verdict", {Arg::Str("path", path), Arg::Int("id", 3), Arg::OutInt("value", 1),
+        shapes.push_back({"get_avc_verdict", {Arg::Str("path", path), Arg::Int("id", 3), Arg::OutInt("value", 1),
                                              Arg::Int("current_scan_depth", 1), Arg::OutInt("ttl", 2)}});
     }
     for (int engine = 0; engine < 4; ++engine) {
-        specs.push_back({"is_engine_enabled", {Arg::Int("engine_id", engine)}});
-        specs.push_back({"get_current_action_on_detection", {Arg::Int("engine_id", engine)}});
-        specs.push_back({"set_avc_verdict", {Arg::Str("path", "C:\\set" + std::to_string(engine)), Arg::Int("id", 1),
+        shapes.push_back({"is_engine_enabled", {Arg::Int("engine_id", engine)}});
+        shapes.push_back({"get_current_action_on_detection", {Arg::Int("engine_id", engine)}});
+        shapes.push_back({"set_avc_verdict", {Arg::Str("path", "C:\\set" + std::to_string(engine)), Arg::Int("id", 1),
                                              Arg::Int("value", engine), Arg::Int("scan_depth", 1),
                                              Arg::Int("ttl", 60)}});
     }
     for (const char* hash : {"00112233445566778899aabbccddeeff", "ffeeddccbbaa99887766554433221100"}) {
-        specs.push_back({"is_in_trusted_hashes_list", {Arg::Str("hash", hash)}});
-        specs.push_back({"check_corporate_whitelist", {Arg::Str("md5", hash)}});
+        shapes.push_back({"is_in_trusted_hashes_list", {Arg::Str("hash", hash)}});
+        shapes.push_back({"check_corporate_whitelist", {Arg::Str("md5", hash)}});
     }
     for (std::size_t size : {0, 1, 100, 5000, 70000}) {
-        specs.push_back({"entropy", {Arg::Str("text", RandomBytes(random, size)), Arg::OutInt("length", 1)}});
+        shapes.push_back({"entropy", {Arg::Str("text", RandomBytes(random, size)), Arg::OutInt("length", 1)}});
         const std::string path = "C:\\content" + std::to_string(size);
         s.files[path] = RandomBytes(random, size) + std::string(size / 2, 'z');
-        specs.push_back({"eval_tlsh_hash", {Arg::Str("path", path), Arg::OutStr("hash", 1)}});
+        shapes.push_back({"eval_tlsh_hash", {Arg::Str("path", path), Arg::OutStr("hash", 1)}});
     }
     for (int pid : {4242, 4343, 99}) {
-        specs.push_back({"get_process_info", {Arg::Int("query_pid", pid), Arg::OutStr("cmdline", 1),
+        shapes.push_back({"get_process_info", {Arg::Int("query_pid", pid), Arg::OutStr("cmdline", 1),
                                               Arg::OutStr("image_filename", 2), Arg::OutInt("parent_pid", 3),
                                               Arg::OutInt("terminated", 4), Arg::OutStr("process_privileges", 5)}});
     }
-    specs.push_back({"send_json_telemetry", {Arg::Str("event_type", "e"), Arg::Str("telemetry_json_body", "{\"a\":1}")}});
-    specs.push_back({"send_telemetry", {Arg::Str("threat", "T"), Arg::Int("rule", 1), Arg::Int("silent", 0),
+    shapes.push_back({"send_json_telemetry", {Arg::Str("event_type", "e"), Arg::Str("telemetry_json_body", "{\"a\":1}")}});
+    shapes.push_back({"send_telemetry", {Arg::Str("threat", "T"), Arg::Int("rule", 1), Arg::Int("silent", 0),
                                         Arg::Str("md5", "m"), Arg::Str("sha1", "s"), Arg::Str("sha256", "t"),
                                         Arg::Str("path", "C:\\a \"q\""), Arg::Str("cmdline", "a\tb")}});
     for (const char* dump : {"01000000", "ffffffff00000000", "0100", "zz"}) {
-        specs.push_back({"reg_parse_int", {Arg::Str("hex_input", dump), Arg::OutInt("value", 1)}});
-        specs.push_back({"reg_parse_string", {Arg::Str("hex_input", dump), Arg::OutStr("text", 1)}});
+        shapes.push_back({"reg_parse_int", {Arg::Str("hex_input", dump), Arg::OutInt("value", 1)}});
+        shapes.push_back({"reg_parse_string", {Arg::Str("hex_input", dump), Arg::OutStr("text", 1)}});
     }
-    specs.push_back({"reg_parse_string", {Arg::Str("hex_input", "610062000000630000000000"), Arg::OutStr("text", 1)}});
-    return specs;
+    shapes.push_back({"reg_parse_string", {Arg::Str("hex_input", "610062000000630000000000"), Arg::OutStr("text", 1)}});
+    return shapes;
 }
 
 }  // namespace
@@ -117,9 +117,9 @@ int main(int argc, char** argv) {
         std::printf("FAILED: module initialisation\n");
         return 1;
     }
-    const std::vector<Spec> specs = Specs(engine.Services());
+    const std::vector<CallShape> shapes = CallShapes(engine.Services());
     std::vector<std::string> expected;
-    for (const Spec& spec : specs) expected.push_back(Answer(module, engine, spec));
+    for (const CallShape& shape : shapes) expected.push_back(Answer(module, engine, shape));
 
     const auto begin = std::chrono::steady_clock::now();
     std::atomic<long> mismatches{0};
@@ -127,10 +127,10 @@ int main(int argc, char** argv) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&, t] {
             for (long i = 0; i < calls; ++i) {
-                const std::size_t k = (static_cast<std::size_t>(t) * 13 + static_cast<std::size_t>(i) * 7) % specs.size();
-                const std::string answer = Answer(module, engine, specs[k]);
+                const std::size_t k = (static_cast<std::size_t>(t) * 13 + static_cast<std::size_t>(i) * 7) % shapes.size();
+                const std::string answer = Answer(module, engine, shapes[k]);
                 if (answer != expected[k] && mismatches++ < 5)
-                    std::printf("MISMATCH %s:\n  alone:    %s\n  together: %s\n", specs[k].function.c_str(),
+                    std::printf("MISMATCH %s:\n  alone:    %s\n  together: %s\n", shapes[k].function.c_str(),
                                 expected[k].c_str(), answer.c_str());
             }
         });
@@ -141,6 +141,6 @@ int main(int argc, char** argv) {
     ObjectPool& pool = engine.Services().Objects();
     const bool objects_ok = pool.Live() == 0 && pool.DoubleReleases() == 0 && pool.UsesAfterRelease() == 0;
     std::printf("stress: %d x %ld calls over %zu call shapes in %.1f s: %ld mismatches%s\n", kThreads, calls,
-                specs.size(), seconds, mismatches.load(), objects_ok ? "" : ", host objects mishandled");
+                shapes.size(), seconds, mismatches.load(), objects_ok ? "" : ", host objects mishandled");
     return mismatches == 0 && objects_ok ? 0 : 1;
 }

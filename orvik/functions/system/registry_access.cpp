@@ -53,11 +53,9 @@ std::optional<std::uint32_t> HostHive(const std::string& hive) {
     return MatchHive(hive, table);
 }
 
-// The registry API takes nul-terminated names, so a name with a nul inside
-// would silently stand for a shorter one (for deletions, a parent key).
-
-// Why a name cannot be handed on whole (a nul or undecodable bytes would
-// have the host delete another key), or null when it can.
+// Why a name cannot be handed on whole, or null when it can. Names travel
+// nul-terminated and converted, so a nul or undecodable bytes would stand for
+// another key (for deletions, a parent key).
 const char* NameFault(const std::string& name) {
     if (name.find('\0') != std::string::npos) return "contains a nul character";
     return Common::IsNameText(name) ? nullptr : "is not valid UTF-8";
@@ -202,7 +200,9 @@ std::int64_t RegistryDeleteValue(Invocation& call) {
         call.call.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
         return -1;
     }
-    if (const char* fault = NameFault(key) ? NameFault(key) : NameFault(value)) {
+    const char* fault = NameFault(key);
+    if (fault == nullptr) fault = NameFault(value);
+    if (fault != nullptr) {
         call.call.Log(kLogError,
                       FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': name %s",
                                    value.c_str(), hive.c_str(), key.c_str(), fault));

@@ -26,8 +26,8 @@ std::u16string FromWide(const wchar_t* text, std::size_t length) {
     return std::u16string(reinterpret_cast<const char16_t*>(text), length);
 }
 
-// The root path a rule names, or nothing when it holds a nul: the system
-// would then answer for the shorter path before it.
+// The root path a rule names, or nothing when it holds a nul or undecodable
+// bytes: the system would then answer for a shorter or other path.
 std::optional<std::wstring> RootPath(const Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
     if (!Common::IsNameText(path)) return std::nullopt;
