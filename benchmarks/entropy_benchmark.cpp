@@ -1,5 +1,6 @@
-// Throughput of the text entropy computation: plain ASCII prose, and UTF-8
-// that mixes every sequence length, many scripts and some bad bytes.
+// Throughput of the text entropy computation over sizes and scripts: plain
+// ASCII prose, single scripts, every plane, and UTF-8 that mixes every
+// sequence length, many scripts and some bad bytes.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -67,6 +68,32 @@ std::string MixedText(std::size_t size) {
     return text;
 }
 
+// Code points drawn from one range, with a space now and then as in prose.
+template <char32_t First, char32_t Last>
+std::string ScriptText(std::size_t size) {
+    std::mt19937 generator(3);
+    std::uniform_int_distribution<std::uint32_t> point(First, Last), gap(0, 7);
+    std::string text;
+    text.reserve(size + 8);
+    while (text.size() < size) AppendUtf8(text, gap(generator) == 0 ? U' ' : static_cast<char32_t>(point(generator)));
+    text.resize(size);
+    return text;
+}
+
+// Scalar values from every plane, surrogates left out.
+std::string EveryPlaneText(std::size_t size) {
+    std::mt19937 generator(4);
+    std::uniform_int_distribution<std::uint32_t> point(0, 0x10FFFF);
+    std::string text;
+    text.reserve(size + 8);
+    while (text.size() < size) {
+        const std::uint32_t c = point(generator);
+        if (c < 0xD800 || c > 0xDFFF) AppendUtf8(text, static_cast<char32_t>(c));
+    }
+    text.resize(size);
+    return text;
+}
+
 template <std::string (*Make)(std::size_t)>
 void Entropy(benchmark::State& state) {
     const std::string text = Make(static_cast<std::size_t>(state.range(0)));
@@ -74,7 +101,18 @@ void Entropy(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(text.size()));
 }
 
-BENCHMARK(Entropy<AsciiText>)->Name("Entropy/ascii")->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
-BENCHMARK(Entropy<MixedText>)->Name("Entropy/mixed_utf8")->Arg(1 << 20)->Arg(16 << 20)->Unit(benchmark::kMillisecond);
+// 64 B to 64 MiB: the short texts rules hand over most often, and sizes past
+// every cache.
+void Sizes(benchmark::internal::Benchmark* b) {
+    for (const std::int64_t size : {64, 1 << 10, 4 << 10, 64 << 10, 1 << 20, 64 << 20}) b->Arg(size);
+}
+
+BENCHMARK(Entropy<AsciiText>)->Name("Entropy/ascii")->Apply(Sizes);
+BENCHMARK(Entropy<ScriptText<0xA0, 0x17F>>)->Name("Entropy/latin")->Apply(Sizes);
+BENCHMARK(Entropy<ScriptText<0x400, 0x4FF>>)->Name("Entropy/cyrillic")->Apply(Sizes);
+BENCHMARK(Entropy<ScriptText<0x4E00, 0x9FFF>>)->Name("Entropy/cjk")->Apply(Sizes);
+BENCHMARK(Entropy<ScriptText<0x1F300, 0x1F6FF>>)->Name("Entropy/emoji")->Apply(Sizes);
+BENCHMARK(Entropy<EveryPlaneText>)->Name("Entropy/every_plane")->Apply(Sizes);
+BENCHMARK(Entropy<MixedText>)->Name("Entropy/mixed_utf8")->Apply(Sizes);
 
 }  // namespace

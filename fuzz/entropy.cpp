@@ -3,12 +3,16 @@
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <string>
 
 #include "fuzz_check.h"
 #include "orvik/functions/file/entropy_calculation.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
+namespace {
+
+void Check(std::string_view text) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+    const std::size_t size = text.size();
     std::u32string points;
     for (std::size_t i = 0, n = 1; i < size; i += n) {
         char32_t cp = 0xFFFD;  // a byte that starts no sequence stands alone
@@ -34,5 +38,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const ScanEngine::File::TextEntropy measured = ScanEngine::File::MeasureEntropy(text);
     FUZZ_CHECK(measured.length == points.size() && measured.entropy == (points.empty() ? 0 : std::llround(-sum * 100)));
+}
+
+}  // namespace
+
+// The input as it is, and repeated past the size that short texts are
+// counted differently from.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    Check(text);
+    if (size == 0) return 0;
+    std::string repeated;
+    while (repeated.size() <= 5000) repeated += text;
+    Check(repeated);
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "arg_parse.h"
 
 #include <cstring>
-#include <vector>
 
 #include "common/error.h"
 #include "common/format_string.h"
@@ -26,9 +25,13 @@ ArgParse::ArgParse(const ArgumentDescriptor* descriptors, std::uint32_t argc, co
     : descriptors_(descriptors), argc_(static_cast<std::int32_t>(argc)), argv_(argv), call_(call) {
     if (argc != 0 && argv == nullptr) throw COMMON_ERROR("argument values are missing");
 
-    // One flag per descriptor: set once the argument is satisfied (optional ones start set).
-    std::vector<bool> satisfied;
-    for (const ArgumentDescriptor* d = descriptors_; d->name != nullptr; ++d) satisfied.push_back(!d->required);
+    // One bit per descriptor: set once the argument is satisfied (optional ones start set).
+    std::uint64_t satisfied = 0;
+    std::size_t declared = 0;
+    for (const ArgumentDescriptor* d = descriptors_; d->name != nullptr; ++d, ++declared) {
+        if (declared == kMaxArguments) throw COMMON_ERROR("the function declares too many arguments");
+        if (!d->required) satisfied |= std::uint64_t{1} << declared;
+    }
 
     for (std::uint32_t i = 0; i < argc; ++i) {
         const Abi::ArgumentValue& value = argv[i];
@@ -44,13 +47,15 @@ ArgParse::ArgParse(const ArgumentDescriptor* descriptors, std::uint32_t argc, co
         }
         if (value.kind != static_cast<std::uint32_t>(d->value_kind))
             throw COMMON_ERROR(Common::FormatString("typeinfo mismatched for argument '%s'", value.name));
-        satisfied[index] = true;
+        satisfied |= std::uint64_t{1} << index;
     }
 
+    const std::uint64_t all = declared == kMaxArguments ? ~std::uint64_t{0} : (std::uint64_t{1} << declared) - 1;
+    if (satisfied == all) return;
     std::string missing;
     std::size_t index = 0;
     for (const ArgumentDescriptor* d = descriptors_; d->name != nullptr; ++d, ++index) {
-        if (!satisfied[index]) missing.append(d->name).append(", ");
+        if ((satisfied >> index & 1) == 0) missing.append(d->name).append(", ");
     }
     if (!missing.empty())
         throw COMMON_ERROR(Common::FormatString("required arguments not found '%s'", missing.c_str()));
@@ -116,12 +121,22 @@ std::uint32_t ArgParse::BindingReference(ArgName arg, std::uint32_t storage_clas
     return static_cast<std::uint32_t>(v->value);
 }
 
-std::unique_ptr<ArgParse::IntegerAddress> ArgParse::GetIntegerAddress(ArgName arg) const {
-    return std::make_unique<IntegerAddress>(BindingReference(arg, Abi::kStorageInteger), call_);
+ArgParse::IntegerAddress ArgParse::GetIntegerAddress(ArgName arg) const {
+    return IntegerAddress(BindingReference(arg, Abi::kStorageInteger), call_);
 }
 
-std::unique_ptr<ArgParse::StringAddress> ArgParse::GetStringAddress(ArgName arg) const {
-    return std::make_unique<StringAddress>(BindingReference(arg, Abi::kStorageString), call_);
+ArgParse::StringAddress ArgParse::GetStringAddress(ArgName arg) const {
+    return StringAddress(BindingReference(arg, Abi::kStorageString), call_);
+}
+
+std::optional<ArgParse::IntegerAddress> ArgParse::GetIntegerAddressIfGiven(ArgName arg) const {
+    if (!IsGiven(arg)) return std::nullopt;
+    return GetIntegerAddress(arg);
+}
+
+std::optional<ArgParse::StringAddress> ArgParse::GetStringAddressIfGiven(ArgName arg) const {
+    if (!IsGiven(arg)) return std::nullopt;
+    return GetStringAddress(arg);
 }
 
 void ArgParse::IntegerAddress::Assign(std::uint64_t value) const {

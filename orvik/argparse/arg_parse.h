@@ -5,7 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 
 #include "orvik/context/argument_descriptor.h"
@@ -53,8 +53,12 @@ public:
     std::string GetName(ArgName arg) const;
     // Pointer to the value's bytes (length in `length`), or null when absent.
     const char* GetStringData(ArgName arg, std::uint64_t& length) const;
-    std::unique_ptr<IntegerAddress> GetIntegerAddress(ArgName arg) const;
-    std::unique_ptr<StringAddress> GetStringAddress(ArgName arg) const;
+    // Bindings are small values: taking one allocates nothing.
+    IntegerAddress GetIntegerAddress(ArgName arg) const;
+    StringAddress GetStringAddress(ArgName arg) const;
+    // The binding when the call gives the argument, nothing otherwise.
+    std::optional<IntegerAddress> GetIntegerAddressIfGiven(ArgName arg) const;
+    std::optional<StringAddress> GetStringAddressIfGiven(ArgName arg) const;
 
 private:
     const Abi::ArgumentValue* Find(ArgName arg) const;

@@ -2,6 +2,7 @@
 // function. Pure data, shared by the module, the reference host and the tool.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ScanEngine {
@@ -24,6 +25,10 @@ struct ArgumentDescriptor {
     bool required;
     bool input;
 };
+
+// The most arguments one function may declare: a call's presence set is one
+// machine word.
+inline constexpr std::size_t kMaxArguments = 64;
 
 inline constexpr bool kRequired = true;
 inline constexpr bool kOptional = false;

@@ -675,7 +675,7 @@ constexpr bool IsWellFormed(const ArgumentDescriptor* list) {
         }
     }
     const ArgumentDescriptor& end = list[count];
-    return end.label == nullptr && end.value_kind == ArgKind{} && end.address_kind == AddressKind::Input &&
+    return count <= kMaxArguments && end.label == nullptr && end.value_kind == ArgKind{} && end.address_kind == AddressKind::Input &&
            !end.required && !end.input;
 }
 

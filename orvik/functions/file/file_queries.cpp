@@ -84,14 +84,14 @@ std::int64_t GetFileAttributeWord(Invocation& call) {
         LogWindowsError(call.call, static_cast<std::uint32_t>(code));
         return -1;
     }
-    output->Assign(attributes);
+    output.Assign(attributes);
     return 0;
 }
 
 std::int64_t GetFileInfo(Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
     const TimePrecision precision = ParseTimePrecision(call.args, TimePrecision::Seconds);
-    const auto bind = [&](ArgName name) { return call.args.IsGiven(name) ? call.args.GetIntegerAddress(name) : nullptr; };
+    const auto bind = [&](ArgName name) { return call.args.GetIntegerAddressIfGiven(name); };
     const auto size_out = bind(arg::file_size);
     const auto creation_out = bind(arg::file_create_time);
     const auto modification_out = bind(arg::file_modify_time);

@@ -43,10 +43,10 @@ std::int64_t EvalHashes(Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
     const std::string unique_id = call.args.GetString(arg::unique_file_id);
     std::uint32_t mask = 0;
-    std::unique_ptr<StringAddress> outputs[std::size(kDigests)];
+    std::optional<StringAddress> outputs[std::size(kDigests)];
     for (std::size_t i = 0; i < std::size(kDigests); ++i) {
-        if (!call.args.IsGiven(kDigests[i].output)) continue;
-        outputs[i] = call.args.GetStringAddress(kDigests[i].output);
+        outputs[i] = call.args.GetStringAddressIfGiven(kDigests[i].output);
+        if (!outputs[i]) continue;
         mask |= kDigests[i].bit;
     }
     if (mask == 0)

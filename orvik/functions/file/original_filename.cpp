@@ -61,7 +61,7 @@ std::int64_t GetOriginalFilename(Invocation& call) {
         call.call.Log(kLogWarning, "Failed to get original file name: Original filename is null");
         return -1;
     }
-    output->Assign(Common::WideToUtf8(static_cast<const wchar_t*>(value), characters - 1));
+    output.Assign(Common::WideToUtf8(static_cast<const wchar_t*>(value), characters - 1));
     return 0;
 }
 

@@ -45,7 +45,7 @@ std::int64_t GetShellLinkTarget(Invocation& call) {
     if (!found) return -1;
     // GetPath terminates what it writes, but the length is bounded by the
     // buffer rather than by trust in that.
-    text->Assign(Common::WideToUtf8(target, wcsnlen(target, kTargetCapacity)));
+    text.Assign(Common::WideToUtf8(target, wcsnlen(target, kTargetCapacity)));
     return 0;
 }
 

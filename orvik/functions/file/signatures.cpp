@@ -23,22 +23,14 @@ const char* OrEmpty(const char* text) { return text != nullptr ? text : ""; }
 
 std::uint64_t SignExtended(std::int32_t value) { return static_cast<std::uint64_t>(std::int64_t{value}); }
 
-// The binding of an optional output, or null when the rule did not name it.
-std::unique_ptr<IntegerAddress> BindInteger(const ArgParse& args, ArgName name) {
-    return args.IsGiven(name) ? args.GetIntegerAddress(name) : nullptr;
-}
-std::unique_ptr<StringAddress> BindString(const ArgParse& args, ArgName name) {
-    return args.IsGiven(name) ? args.GetStringAddress(name) : nullptr;
-}
-
 }  // namespace
 
 std::int64_t CheckSignature(Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
     const std::string unique_id = call.args.GetString(arg::unique_file_id);
-    const auto status_out = BindInteger(call.args, arg::status);
-    const auto thumbprint_out = BindString(call.args, arg::thumbprint);
-    const auto vendor_out = BindString(call.args, arg::vendor);
+    const auto status_out = call.args.GetIntegerAddressIfGiven(arg::status);
+    const auto thumbprint_out = call.args.GetStringAddressIfGiven(arg::thumbprint);
+    const auto vendor_out = call.args.GetStringAddressIfGiven(arg::vendor);
 
     Abi::SignatureInfo* raw = nullptr;
     const std::int32_t status = call.library.CheckSignature(GetSecurityToken(call.call.Raw()), path, unique_id, &raw);
@@ -58,8 +50,8 @@ std::int64_t CheckSignature(Invocation& call) {
 std::int64_t CheckExtendedSignature(Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
     const std::string unique_id = call.args.GetString(arg::unique_file_id);
-    const auto text_out = BindString(call.args, arg::signature_info_ext);
-    const auto schema_out = BindInteger(call.args, arg::schema_version);
+    const auto text_out = call.args.GetStringAddressIfGiven(arg::signature_info_ext);
+    const auto schema_out = call.args.GetIntegerAddressIfGiven(arg::schema_version);
     const auto mask = static_cast<std::uint32_t>(call.args.GetInteger(arg::signature_mask));
     const std::uint8_t deep_scan = call.args.GetInteger(arg::is_deep_scan) != 0 ? 1 : 0;
 
@@ -88,7 +80,7 @@ std::int64_t IsExecutableSystemCritical(Invocation& call) {
     auto answer = static_cast<std::uint32_t>(-1);
     const std::int32_t result = call.library.IsExecutableSystemCritical(path, unique_id, &answer);
     if (result != 0) return result;
-    status_out->Assign(SignExtended(static_cast<std::int32_t>(answer)));
+    status_out.Assign(SignExtended(static_cast<std::int32_t>(answer)));
     return 0;
 }
 

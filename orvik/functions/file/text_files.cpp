@@ -30,7 +30,7 @@ std::int64_t ReadTextFile(Invocation& call) {
         content = Common::ReadWholeFile(path);
     });
     // Written on every path, so the rule never sees a stale value.
-    text->Assign(content);
+    text.Assign(content);
     return read ? 0 : -1;
 }
 
@@ -48,7 +48,7 @@ std::int64_t ReadTextFileDm(Invocation& call) {
                                                         path.c_str(), static_cast<std::uint32_t>(status)));
         return status;
     }
-    text->Assign(content);
+    text.Assign(content);
     return 0;
 }
 

@@ -31,7 +31,7 @@ std::int64_t EvalTlshHash(Invocation& call) {
                                                         path.c_str(), static_cast<std::uint32_t>(status)));
         return status;
     }
-    hash->Assign(tlsh.getHash(1));
+    hash.Assign(tlsh.getHash(1));
     return 0;
 }
 

@@ -22,10 +22,6 @@ CacheKey ReadKey(const ArgParse& args) {
             static_cast<std::uint8_t>(args.GetInteger(arg::id))};
 }
 
-std::unique_ptr<IntegerAddress> BindIfGiven(const ArgParse& args, ArgName arg) {
-    return args.IsGiven(arg) ? args.GetIntegerAddress(arg) : nullptr;
-}
-
 SecurityToken TokenOf(const Invocation& call) { return GetSecurityToken(call.call.Raw()); }
 
 }  // namespace
@@ -34,8 +30,8 @@ std::int64_t GetAvcVerdict(Invocation& call) {
     const CacheKey key = ReadKey(call.args);
     const auto value = call.args.GetIntegerAddress(arg::value_verdict);
     const auto current_scan_depth = static_cast<std::uint8_t>(call.args.GetInteger(arg::current_scan_depth));
-    const auto ttl = BindIfGiven(call.args, arg::ttl);
-    const auto scan_depth = BindIfGiven(call.args, arg::scan_depth);
+    const auto ttl = call.args.GetIntegerAddressIfGiven(arg::ttl);
+    const auto scan_depth = call.args.GetIntegerAddressIfGiven(arg::scan_depth);
 
     const SecurityToken token = TokenOf(call);
     Abi::VerdictRecord verdict{};
@@ -44,7 +40,7 @@ std::int64_t GetAvcVerdict(Invocation& call) {
     if (result != 0) return result;
 
     // The verdict byte is signed: sign-extend it into the 64-bit variable.
-    value->Assign(static_cast<std::uint64_t>(static_cast<std::int64_t>(verdict.value)));
+    value.Assign(static_cast<std::uint64_t>(static_cast<std::int64_t>(verdict.value)));
     if (ttl) ttl->Assign(verdict.ttl);
     if (scan_depth) scan_depth->Assign(verdict.scan_depth);
     return result;
@@ -63,7 +59,7 @@ std::int64_t SetAvcVerdict(Invocation& call) {
 std::int64_t GetAvcScanStatistics(Invocation& call) {
     const CacheKey key = ReadKey(call.args);
     const auto scan_count = call.args.GetIntegerAddress(arg::scan_count);
-    const auto last_scan_time = BindIfGiven(call.args, arg::last_scan_time);
+    const auto last_scan_time = call.args.GetIntegerAddressIfGiven(arg::last_scan_time);
 
     const SecurityToken token = TokenOf(call);
     // Zeroed so that a host reporting success without filling it cannot hand
@@ -72,7 +68,7 @@ std::int64_t GetAvcScanStatistics(Invocation& call) {
     const std::int32_t result = call.library.GetScanStatistics(token, key.path, key.unique_id, key.id, &statistics);
     if (result != 0) return result;
 
-    scan_count->Assign(statistics.scan_count);
+    scan_count.Assign(statistics.scan_count);
     if (last_scan_time) last_scan_time->Assign(statistics.last_scan_time);
     return result;
 }

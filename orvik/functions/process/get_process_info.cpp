@@ -1,8 +1,6 @@
 // get_process_info: one process's entry of the host's process cache, chosen
 // by pid or by host uid, with any of its attributes written into the rule's
 // variables. The host is told who is asking through a caller tag.
-#include <map>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,55 +28,52 @@ constexpr std::uint16_t kFieldPrivileges = 88;
 // Room the host gets for a DOS path, in UTF-16 code units.
 constexpr std::uint32_t kDosPathUnits = 32768;
 
-struct IntegerBinding {
-    bool found = false;
-    std::int64_t value = 0;
-    std::unique_ptr<IntegerAddress> out;
+// An output fed by one record field. The last entry for the field wins; it
+// points into the record, which outlives the writes, so nothing is copied
+// until a value is written.
+template <typename Address>
+struct FieldBinding {
+    std::uint16_t field;
+    ArgName arg;
+    std::optional<Address> out{};
+    std::optional<RecordEntry> entry{};
 };
 
-struct StringBinding {
-    bool found = false;
-    std::string value;
-    std::unique_ptr<StringAddress> out;
-};
-
-// The outputs the call supplies, keyed by the record field that feeds them.
-// No-image flag and image names are derived after decoding and stand apart.
+// The outputs the call supplies, in field order (the order they are
+// written). No-image flag and image names are derived after decoding and
+// stand apart.
 struct Bindings {
-    std::map<std::uint16_t, IntegerBinding> integers;
-    std::map<std::uint16_t, StringBinding> strings;
-    std::unique_ptr<IntegerAddress> noimage;
-    std::unique_ptr<StringAddress> image_filename;
-    std::unique_ptr<StringAddress> image_filename_nt;
+    FieldBinding<IntegerAddress> integers[9] = {
+        {4, arg::process_pid},       {5, arg::process_uid},      {6, arg::parent_pid},
+        {7, arg::parent_process_uid}, {17, arg::terminated},      {54, arg::start_timestamp},
+        {85, arg::is_admin},         {86, arg::integrity_level}, {87, arg::exit_timestamp},
+    };
+    FieldBinding<StringAddress> strings[4] = {
+        {15, arg::cmdline},
+        {kFieldUserSid, arg::process_user_sid},
+        {kFieldPrivileges, arg::process_privileges},
+        {89, arg::cwd},
+    };
+    std::optional<IntegerAddress> noimage;
+    std::optional<StringAddress> image_filename;
+    std::optional<StringAddress> image_filename_nt;
 };
-
-void BindInteger(const ArgParse& args, Bindings& bindings, ArgName arg, std::uint16_t field) {
-    if (args.IsGiven(arg)) bindings.integers[field].out = args.GetIntegerAddress(arg);
-}
-
-void BindString(const ArgParse& args, Bindings& bindings, ArgName arg, std::uint16_t field) {
-    if (args.IsGiven(arg)) bindings.strings[field].out = args.GetStringAddress(arg);
-}
 
 Bindings Bind(const ArgParse& args) {
     Bindings b;
-    BindInteger(args, b, arg::process_pid, 4);
-    BindInteger(args, b, arg::process_uid, 5);
-    BindInteger(args, b, arg::parent_pid, 6);
-    BindInteger(args, b, arg::parent_process_uid, 7);
-    if (args.IsGiven(arg::image_filename)) b.image_filename = args.GetStringAddress(arg::image_filename);
-    if (args.IsGiven(arg::image_filename_nt)) b.image_filename_nt = args.GetStringAddress(arg::image_filename_nt);
-    BindString(args, b, arg::cmdline, 15);
-    BindString(args, b, arg::cwd, 89);
-    if (args.IsGiven(arg::noimage)) b.noimage = args.GetIntegerAddress(arg::noimage);
-    BindInteger(args, b, arg::terminated, 17);
-    BindInteger(args, b, arg::start_timestamp, 54);
-    BindInteger(args, b, arg::exit_timestamp, 87);
-    BindString(args, b, arg::process_user_sid, kFieldUserSid);
-    BindString(args, b, arg::process_privileges, kFieldPrivileges);
-    BindInteger(args, b, arg::is_admin, 85);
-    BindInteger(args, b, arg::integrity_level, 86);
+    for (auto& binding : b.integers) binding.out = args.GetIntegerAddressIfGiven(binding.arg);
+    for (auto& binding : b.strings) binding.out = args.GetStringAddressIfGiven(binding.arg);
+    b.image_filename = args.GetStringAddressIfGiven(arg::image_filename);
+    b.image_filename_nt = args.GetStringAddressIfGiven(arg::image_filename_nt);
+    b.noimage = args.GetIntegerAddressIfGiven(arg::noimage);
     return b;
+}
+
+template <typename Binding, std::size_t N>
+Binding* Find(Binding (&bindings)[N], std::uint16_t field) {
+    for (Binding& binding : bindings)
+        if (binding.field == field) return binding.out ? &binding : nullptr;
+    return nullptr;
 }
 
 // Which process to ask for; raises the selection messages.
@@ -114,11 +109,10 @@ Selection Select(const ArgParse& args) {
 // What decoding found for the derived outputs.
 struct Derived {
     std::optional<std::uint8_t> no_image;
-    std::optional<std::u16string> image_nt;
+    std::optional<RecordEntry> image_nt;
 };
 
-void Decode(const std::uint8_t* data, std::size_t size, Bindings& bindings, Derived& derived,
-            LibraryContext& library) {
+void Decode(const std::uint8_t* data, std::size_t size, Bindings& bindings, Derived& derived) {
     ProcessRecordReader reader(data, size);
     RecordEntry entry;
     while (reader.Next(entry)) {
@@ -128,33 +122,33 @@ void Decode(const std::uint8_t* data, std::size_t size, Bindings& bindings, Deri
                     derived.no_image = static_cast<std::uint8_t>(entry.integer);
                 continue;
             case kFieldImageNt:
-                if (entry.type == RecordValueType::kUtf16Text) derived.image_nt = entry.Utf16();
+                if (entry.type == RecordValueType::kUtf16Text) derived.image_nt = entry;
                 continue;
             case kFieldUserSid:
-            case kFieldPrivileges: {
+            case kFieldPrivileges:
                 if (entry.type != RecordValueType::kBinary) continue;
-                auto it = bindings.strings.find(entry.field);
-                if (it == bindings.strings.end()) continue;
-                it->second.value = entry.field == kFieldUserSid ? SidText(entry.data, entry.length)
-                                                                : library.FormatPrivileges(entry.data, entry.length);
-                it->second.found = true;
+                if (auto* binding = Find(bindings.strings, entry.field)) binding->entry = entry;
                 continue;
-            }
             default:
                 break;
         }
         if (IsIntegerType(entry.type)) {
-            if (auto it = bindings.integers.find(entry.field); it != bindings.integers.end()) {
-                it->second.value = entry.integer;
-                it->second.found = true;
-            }
+            if (auto* binding = Find(bindings.integers, entry.field)) binding->entry = entry;
         } else if (entry.type == RecordValueType::kText || entry.type == RecordValueType::kUtf16Text) {
-            if (auto it = bindings.strings.find(entry.field); it != bindings.strings.end()) {
-                it->second.value = entry.Text();
-                it->second.found = true;
-            }
+            if (auto* binding = Find(bindings.strings, entry.field)) binding->entry = entry;
         }
     }
+}
+
+void WriteString(const StringAddress& out, const RecordEntry& entry, LibraryContext& library) {
+    switch (entry.field) {
+        case kFieldUserSid: return out.Assign(SidText(entry.data, entry.length));
+        case kFieldPrivileges: return out.Assign(library.FormatPrivileges(entry.data, entry.length));
+        default: break;
+    }
+    // 8-bit text goes to the host straight from the record.
+    if (entry.type == RecordValueType::kText) return out.Assign(entry.data, entry.length);
+    out.Assign(entry.Text());
 }
 
 // The DOS form of an NT image path, or nothing when the host cannot convert it.
@@ -191,23 +185,24 @@ std::int64_t GetProcessInfo(Invocation& call) {
     const std::uint64_t size = ORVIK_HOST_CALL(record, Size);
 
     Derived derived;
-    Decode(data, static_cast<std::size_t>(size), bindings, derived, call.library);
+    Decode(data, static_cast<std::size_t>(size), bindings, derived);
 
-    for (const auto& [field, binding] : bindings.integers)
-        if (binding.found) binding.out->Assign(static_cast<std::uint64_t>(binding.value));
-    for (const auto& [field, binding] : bindings.strings)
-        if (binding.found) binding.out->Assign(binding.value);
+    for (const auto& binding : bindings.integers)
+        if (binding.entry) binding.out->Assign(static_cast<std::uint64_t>(binding.entry->integer));
+    for (const auto& binding : bindings.strings)
+        if (binding.entry) WriteString(*binding.out, *binding.entry, call.library);
     if (bindings.noimage && derived.no_image) bindings.noimage->Assign(*derived.no_image);
 
     std::int64_t result = 0;
     if (derived.image_nt) {
-        const std::string image_nt = Common::Utf16ToUtf8(*derived.image_nt);
+        const std::u16string image_units = derived.image_nt->Utf16();
+        const std::string image_nt = Common::Utf16ToUtf8(image_units);
         if (derived.no_image.value_or(0) != 0) {
             if (bindings.image_filename) bindings.image_filename->Assign(image_nt);
         } else {
             if (bindings.image_filename_nt) bindings.image_filename_nt->Assign(image_nt);
             if (bindings.image_filename) {
-                if (const auto dos = DosPath(call.library, *derived.image_nt))
+                if (const auto dos = DosPath(call.library, image_units))
                     bindings.image_filename->Assign(*dos);
                 else
                     result = -1;

@@ -23,7 +23,7 @@ namespace ScanEngine::Process {
 namespace {
 
 struct AccountOutputs {
-    std::unique_ptr<StringAddress> username, domain, sid_type, sid_bin;
+    StringAddress username, domain, sid_type, sid_bin;
 };
 
 AccountOutputs BindAccountOutputs(const ArgParse& args) {
@@ -39,7 +39,7 @@ std::string NameText(const std::wstring& buffer) {
 // lookup then says, so a rule still sees which SID had no account.
 std::int64_t AccountAttributes(const std::uint8_t* sid, std::size_t size, CallContextRef call,
                                const AccountOutputs& out) {
-    out.sid_bin->Assign(SidHexText(sid, size));
+    out.sid_bin.Assign(SidHexText(sid, size));
 
     std::wstring name(1024, L'\0'), domain(1024, L'\0');
     SID_NAME_USE type = SidTypeUnknown;
@@ -62,9 +62,9 @@ std::int64_t AccountAttributes(const std::uint8_t* sid, std::size_t size, CallCo
         call.Log(kLogError, Common::FormatString("LookupAccountSidW failed with error code %d", static_cast<int>(error)));
         return static_cast<std::int32_t>(error);
     }
-    out.username->Assign(NameText(name));
-    out.domain->Assign(NameText(domain));
-    out.sid_type->Assign(SidTypeName(static_cast<std::uint32_t>(type)));
+    out.username.Assign(NameText(name));
+    out.domain.Assign(NameText(domain));
+    out.sid_type.Assign(SidTypeName(static_cast<std::uint32_t>(type)));
     return 0;
 }
 

@@ -192,7 +192,7 @@ std::int64_t MemoryScanMlGetStatistic(Invocation& call) {
         call.call.Log(kLogInfo, "MemoryScanMlGetStatistic could not get PID");
         return -1;
     }
-    statistic->Assign(FormatMemoryStatistic(CollectStatistic(static_cast<DWORD>(*pid))));
+    statistic.Assign(FormatMemoryStatistic(CollectStatistic(static_cast<DWORD>(*pid))));
     return 0;
 }
 

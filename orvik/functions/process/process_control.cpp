@@ -123,7 +123,7 @@ std::int64_t SetProcessLogging(Invocation& call) {
     const std::uint32_t masked = flags & (version->build >= kFirstBuildWithMoreLoggingFlags ? 0x7Fu : 0xFu);
     // Written before the attempt: the rule learns what was asked for even
     // when the setting then fails.
-    if (call.args.IsGiven(arg::enabled)) call.args.GetIntegerAddress(arg::enabled)->Assign(masked);
+    if (call.args.IsGiven(arg::enabled)) call.args.GetIntegerAddress(arg::enabled).Assign(masked);
 
     Common::UniqueHandle process(OpenProcess(PROCESS_SET_INFORMATION, FALSE, pid));
     if (!process) {
@@ -168,7 +168,7 @@ std::int64_t GetLoadedModules(Invocation& call) {
     if (!process) return 0;
     const std::optional<std::vector<HMODULE>> modules = EnumerateModules(process.Get());
     if (!modules) {
-        modules_out->Assign("", 0);
+        modules_out.Assign("", 0);
         return 0;
     }
 
@@ -181,7 +181,7 @@ std::int64_t GetLoadedModules(Invocation& call) {
         text += "::";
         ++count;
     }
-    modules_out->Assign(text);
+    modules_out.Assign(text);
     return count;
 }
 

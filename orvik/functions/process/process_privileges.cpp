@@ -98,18 +98,18 @@ std::int64_t GetProcPrivAttr(Invocation& call) {
         return AsInt(error);
     }
     // Written now so that a later failure still leaves it set.
-    is_elevated->Assign(IsElevated(call.call, token.Get()) ? 1 : 0);
+    is_elevated.Assign(IsElevated(call.call, token.Get()) ? 1 : 0);
 
     bool member = false;
     if (const DWORD error = AdministratorsMembership(call.call, duplicate.Get(), member); error != 0) return AsInt(error);
-    is_in_admin_group->Assign(member ? 1 : 0);
+    is_in_admin_group.Assign(member ? 1 : 0);
 
     std::uint32_t level = 0;
     if (!IntegrityLevel(token.Get(), level)) {
         call.call.Log(kLogError, "Get_IL failed\n");
         return 5;
     }
-    integrity_lvl->Assign(level);
+    integrity_lvl.Assign(level);
     return 0;
 }
 

@@ -67,7 +67,7 @@ std::int64_t GetProcSnapshot(Invocation& call) {
         AppendSnapshotItem(text, pid, start, parent, parent_start);
     } while (Process32NextW(snapshot.Get(), &entry));
 
-    snapshot_out->Assign(text);
+    snapshot_out.Assign(text);
     return 0;
 }
 

@@ -19,10 +19,10 @@ std::int64_t GetProcessTreeJson(Invocation& call) {
     if (status != 0) return status;
     if (answer == nullptr) throw COMMON_ERROR("host reported a process tree but gave none");
     if (answer->length == 0) {
-        tree_json->Assign("", 0);
+        tree_json.Assign("", 0);
     } else {
         if (answer->text == nullptr) throw COMMON_ERROR("host reported a process tree without its text");
-        tree_json->Assign(answer->text, answer->length);
+        tree_json.Assign(answer->text, answer->length);
     }
     return status;
 }
@@ -42,7 +42,7 @@ std::int64_t GetProcessCategories(Invocation& call) {
     const std::uint64_t size = raw->Size(raw);
     const std::uint8_t* data = size != 0 ? raw->Data(raw) : nullptr;
     if (size != 0 && data == nullptr) throw COMMON_ERROR("host reported process categories without their text");
-    categories->Assign(size != 0 ? static_cast<const void*>(data) : "", size);
+    categories.Assign(size != 0 ? static_cast<const void*>(data) : "", size);
     return status;
 }
 

@@ -51,7 +51,7 @@ std::int64_t OsGetenv(Invocation& call) {
             GetEnvironmentVariableW(wide_name.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0 && GetLastError() != ERROR_SUCCESS) return 0;  // no such variable
         if (length < buffer.size()) {
-            value->Assign(Common::WideToUtf8(buffer.data(), length));
+            value.Assign(Common::WideToUtf8(buffer.data(), length));
             return 1;
         }
         buffer.resize(length);  // the size needed, terminator included

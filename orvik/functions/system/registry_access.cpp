@@ -95,12 +95,12 @@ std::int64_t RegistryKeyExists(Invocation& call) {
     }
 
     if (result == ERROR_SUCCESS) {
-        status->Assign(1);
+        status.Assign(1);
         call.call.Log(kLogInfo, FormatString("Registry key exists: hive='%s', regkey='%s'", hive.c_str(), key.c_str()));
         return 0;
     }
     if (result == ERROR_FILE_NOT_FOUND) {
-        status->Assign(0);
+        status.Assign(0);
         call.call.Log(kLogInfo,
                       FormatString("Registry key does not exist: hive='%s', regkey='%s'", hive.c_str(), key.c_str()));
         return 0;
@@ -159,7 +159,7 @@ std::int64_t RegistryReadString(Invocation& call) {
                                               error.Text().c_str()));
         return -1;
     }
-    output->Assign(text);
+    output.Assign(text);
     return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "registry_data.h"
 
 #include <algorithm>
-#include <vector>
 
 #include "common/hex_text.h"
 #include "common/utf.h"
@@ -9,49 +8,54 @@
 namespace ScanEngine::System {
 namespace {
 
-// The bytes of a dump that is whole hex pairs and nothing else; nothing for
-// odd lengths, separators or any other character.
-std::optional<std::vector<std::uint8_t>> DecodeDump(std::string_view dump) {
-    std::vector<std::uint8_t> bytes = Common::DecodeHexPairs(dump);
-    if (bytes.size() * 2 != dump.size()) return std::nullopt;
-    return bytes;
+// The byte of hex pair `index`; the dump has been checked to be whole pairs.
+std::uint8_t PairAt(std::string_view dump, std::size_t index) {
+    return static_cast<std::uint8_t>(Common::HexDigitValue(dump[2 * index]) << 4 |
+                                     Common::HexDigitValue(dump[2 * index + 1]));
 }
 
-std::uint64_t LittleEndian(const std::vector<std::uint8_t>& bytes) {
+std::uint64_t LittleEndian(std::string_view dump) {
     std::uint64_t value = 0;
-    for (std::size_t i = bytes.size(); i-- > 0;) value = value << 8 | bytes[i];
+    for (std::size_t i = dump.size() / 2; i-- > 0;) value = value << 8 | PairAt(dump, i);
     return value;
 }
 
 }  // namespace
 
 DumpParse<std::int64_t> ParseRegistryInt(std::string_view dump) {
-    const auto bytes = DecodeDump(dump);
-    if (!bytes) return {std::nullopt, "Invalid hex input : " + std::string(dump)};
-    if (bytes->size() == 4) {
-        return {static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian(*bytes)))),
+    if (!Common::IsWholeHexText(dump)) return {std::nullopt, "Invalid hex input : " + std::string(dump)};
+    if (dump.size() == 8) {
+        return {static_cast<std::int64_t>(static_cast<std::int32_t>(static_cast<std::uint32_t>(LittleEndian(dump)))),
                 {}};
     }
-    if (bytes->size() == 8) return {static_cast<std::int64_t>(LittleEndian(*bytes)), {}};
+    if (dump.size() == 16) return {static_cast<std::int64_t>(LittleEndian(dump)), {}};
     return {std::nullopt, "Expected hex dump length 8, 16, actual dump size: " + std::to_string(dump.size())};
 }
 
 DumpParse<std::string> ParseRegistryString(std::string_view dump) {
-    const auto bytes = DecodeDump(dump);
-    if (!bytes || bytes->size() % 2 != 0) {
+    if (!Common::IsWholeHexText(dump) || dump.size() % 4 != 0) {
         return {std::nullopt, "Invalid hex input for utf16 string: " + std::string(dump)};
     }
-    std::u16string units(bytes->size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        units[i] = static_cast<char16_t>((*bytes)[2 * i] | (*bytes)[2 * i + 1] << 8);
+    // Short values, the common case, are decoded on the stack.
+    constexpr std::size_t kStackUnits = 256;
+    const std::size_t count = dump.size() / 4;
+    char16_t stack_units[kStackUnits];
+    std::u16string heap_units;
+    char16_t* units = stack_units;
+    if (count > kStackUnits) {
+        heap_units.resize(count);
+        units = heap_units.data();
     }
+    for (std::size_t i = 0; i < count; ++i)
+        units[i] = static_cast<char16_t>(PairAt(dump, 2 * i) | PairAt(dump, 2 * i + 1) << 8);
+    std::size_t length = count;
     // Two nul units end a multi-string list; the nuls left between its
     // strings become the separator.
-    if (units.size() >= 2 && units[units.size() - 1] == 0 && units[units.size() - 2] == 0) {
-        units.resize(units.size() - 2);
-        std::replace(units.begin(), units.end(), u'\0', u';');
+    if (count >= 2 && units[count - 1] == 0 && units[count - 2] == 0) {
+        length -= 2;
+        std::replace(units, units + length, u'\0', u';');
     }
-    return {Common::Utf16ToUtf8(units), {}};
+    return {Common::Utf16ToUtf8(std::u16string_view(units, length)), {}};
 }
 
 }  // namespace ScanEngine::System

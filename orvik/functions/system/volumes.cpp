@@ -115,7 +115,7 @@ std::int64_t GetVolumesMap(Invocation& call) {
         map = BuildVolumesMap(volumes);
     }
     if (!map.failure.empty()) call.call.Log(kLogError, map.failure);
-    if (map.text) output->Assign(*map.text);
+    if (map.text) output.Assign(*map.text);
     return map.code;
 }
 

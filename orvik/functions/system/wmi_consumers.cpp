@@ -35,9 +35,9 @@ std::int64_t GetConsumerPayload(Invocation& call) {
         payload = QueryConsumerPayload(L"ROOT\\subscription", wide_query.c_str());
     }
     if (!payload) return -1;
-    file->Assign(payload->file);
-    script->Assign(payload->script);
-    engine->Assign(payload->engine);
+    file.Assign(payload->file);
+    script.Assign(payload->script);
+    engine.Assign(payload->engine);
     return 0;
 }
 
