@@ -38,6 +38,9 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
         {Repeat("abab", 1000) + "ab", 100, 4002},
         {Repeat("a", 4099), 0, 4099},
         {Repeat("abcd", 1025), 200, 4100},
+        // Many code points past ASCII, counted on the stack and, past 4 KiB, in pages: two equally likely, 1 bit.
+        {Repeat("\xC3\xA9\xD0\x96", 500), 100, 1000},
+        {Repeat("\xC3\xA9\xD0\x96", 2000), 100, 4000},
         // One code point from four different pages: equally likely, 2 bits.
         {"\xC4\x80\xC7\xBF\xE4\xB8\xAD\xF4\x8F\xBF\xBF", 200, 4},
         // U+FFFD written out and U+FFFD from a bad byte are the same code point.
@@ -82,9 +85,15 @@ TEST(Entropy, EachBadByteIsOneReplacementAndSequencesAreCheckedByValue) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(DecodeForEntropy(c.bytes), c.code_points) << testing::PrintToString(c.bytes);
-        // The counting path decodes alike inside an ASCII run too: ten distinct bytes around the code points.
-        const auto measured = MeasureEntropy("0123456789" + c.bytes);
-        EXPECT_EQ(measured.length, 10 + c.code_points.size()) << testing::PrintToString(c.bytes);
+        // The counting paths decode alike at the end of a text, inside a block of mixed text, and in a text too
+        // long to count on the stack (the case 200 times over, each time after 25 ASCII bytes and an "é").
+        const auto at_end = MeasureEntropy("0123456789" + c.bytes);
+        EXPECT_EQ(at_end.length, 10 + c.code_points.size()) << testing::PrintToString(c.bytes);
+        const std::string block = "abcdefghijklmnopqrstuvwxy\xC3\xA9" + c.bytes;
+        for (const std::size_t times : {std::size_t{1}, std::size_t{200}}) {
+            const auto measured = MeasureEntropy(Repeat(block, times) + std::string(70, 'z'));
+            EXPECT_EQ(measured.length, times * (26 + c.code_points.size()) + 70) << testing::PrintToString(c.bytes);
+        }
     }
 }
 

@@ -37,6 +37,10 @@ TEST(RegistryDataTest, StringsAreUtf16WithMultiStringListsJoined) {
         EXPECT_FALSE(ParseRegistryString(dump).value) << dump;
         EXPECT_EQ(ParseRegistryString(dump).failure, std::string("Invalid hex input for utf16 string: ") + dump);
     }
+    // A long value: 300 units, then a list terminator.
+    std::string long_dump;
+    for (int i = 0; i < 300; ++i) long_dump += "6100";
+    EXPECT_EQ(ParseRegistryString(long_dump + "00000000").value, std::string(300, 'a'));
 }
 
 }  // namespace
