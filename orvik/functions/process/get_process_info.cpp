@@ -59,16 +59,37 @@ struct Bindings {
     std::optional<StringAddress> image_filename_nt;
 };
 
+template <typename Binding, std::size_t N>
+Binding& Slot(Binding (&bindings)[N], std::uint16_t field) {
+    for (Binding& binding : bindings)
+        if (binding.field == field) return binding;
+    throw COMMON_ERROR("no output for a record field");  // a slip in the tables above
+}
+
+// Taken in a fixed order: of two malformed outputs, the first taken here is
+// the one reported.
 Bindings Bind(const ArgParse& args) {
     Bindings b;
-    for (auto& binding : b.integers) binding.out = args.GetIntegerAddressIfGiven(binding.arg);
-    for (auto& binding : b.strings) binding.out = args.GetStringAddressIfGiven(binding.arg);
+    const auto integer = [&](std::uint16_t field) {
+        auto& slot = Slot(b.integers, field);
+        slot.out = args.GetIntegerAddressIfGiven(slot.arg);
+    };
+    const auto string = [&](std::uint16_t field) {
+        auto& slot = Slot(b.strings, field);
+        slot.out = args.GetStringAddressIfGiven(slot.arg);
+    };
+    integer(4), integer(5), integer(6), integer(7);
     b.image_filename = args.GetStringAddressIfGiven(arg::image_filename);
     b.image_filename_nt = args.GetStringAddressIfGiven(arg::image_filename_nt);
+    string(15), string(89);
     b.noimage = args.GetIntegerAddressIfGiven(arg::noimage);
+    integer(17), integer(54), integer(87);
+    string(kFieldUserSid), string(kFieldPrivileges);
+    integer(85), integer(86);
     return b;
 }
 
+// The binding fed by `field`, when the call gave its output.
 template <typename Binding, std::size_t N>
 Binding* Find(Binding (&bindings)[N], std::uint16_t field) {
     for (Binding& binding : bindings)
