@@ -15,6 +15,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -391,10 +392,13 @@ void TimeYardstick(benchmark::State& state, HostEngine& engine) {
 }
 
 // ---------------------------------------------------------------------------
-// The table: medians of the repetitions, one column pair per DLL.
+// The table: medians of the repetitions, wall-clock and thread CPU time and
+// allocations, for each DLL. (CPU time holds on a busy machine, but leaves out
+// the time the call waits for the Wine server or the kernel.)
 
 struct Figure {
     double ns = 0;
+    double cpu_ns = 0;
     double allocs = 0;
     std::string error;
 };
@@ -414,6 +418,7 @@ public:
             else if (run.run_type == Run::RT_Aggregate ? run.aggregate_name == "median" : run.repetitions <= 1) {
                 Figure& f = figures[name];
                 f.ns = run.GetAdjustedRealTime();
+                f.cpu_ns = run.GetAdjustedCPUTime();
                 const auto allocs = run.counters.find("allocs");
                 f.allocs = allocs == run.counters.end() ? -1 : allocs->second.value;
             }
@@ -427,21 +432,24 @@ std::string BenchName(const std::string& call, const std::string& dll) { return 
 void PrintTable(const std::vector<CallSpec>& specs, const std::vector<std::unique_ptr<Dll>>& dlls,
                 const std::map<std::string, Figure>& figures, const std::string& yardstick) {
     std::printf("\n%-32s", "call");
-    for (const auto& dll : dlls) std::printf(" | %10s %8s", (dll->label + " ns").c_str(), "allocs");
-    std::printf("\n%s\n", std::string(32 + dlls.size() * 22, '-').c_str());
+    for (const auto& dll : dlls) std::printf(" | %10s %10s %7s", (dll->label + " ns").c_str(), "cpu ns", "allocs");
+    std::printf("\n%s\n", std::string(32 + dlls.size() * 33, '-').c_str());
     for (const CallSpec& spec : specs) {
+        const auto run = [&](const auto& dll) { return figures.count(BenchName(spec.label, dll->label)) != 0; };
+        if (std::none_of(dlls.begin(), dlls.end(), run)) continue;  // filtered out
         std::printf("%-32s", spec.label.c_str());
         for (const auto& dll : dlls) {
             const auto it = figures.find(BenchName(spec.label, dll->label));
-            if (it == figures.end()) std::printf(" | %19s", "(not run)");
-            else if (!it->second.error.empty()) std::printf(" | %19s", "error");
-            else std::printf(" | %10.0f %8.2f", it->second.ns, it->second.allocs);
+            if (it == figures.end()) std::printf(" | %29s", "(not run)");
+            else if (!it->second.error.empty()) std::printf(" | %29s", "error");
+            else std::printf(" | %10.0f %10.0f %7.2f", it->second.ns, it->second.cpu_ns, it->second.allocs);
         }
         std::printf("\n");
     }
     const auto it = figures.find(yardstick);
     if (it != figures.end())
-        std::printf("%-32s | %10.0f %8.2f\n", "yardstick: host IsEngineEnabled", it->second.ns, it->second.allocs);
+        std::printf("%-32s | %10.0f %10.0f %7.2f\n", "yardstick: host IsEngineEnabled", it->second.ns, it->second.cpu_ns,
+                    it->second.allocs);
     std::printf("\n");
     for (const auto& dll : dlls) std::printf("%s = %s\n", dll->label.c_str(), Common::WideToUtf8(dll->path.data(), dll->path.size()).c_str());
     for (const auto& [name, figure] : figures)
