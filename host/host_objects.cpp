@@ -43,6 +43,11 @@ void ObjectPool::NoteUse(const PoolLink& link) {
     if (link.released) ++uses_after_release_;
 }
 
+void ObjectPool::DropReleased() {
+    std::lock_guard lock(mutex_);
+    std::erase_if(objects_, [](const auto& object) { return object.second->released; });
+}
+
 int ObjectPool::UsesAfterRelease() const {
     std::lock_guard lock(mutex_);
     return uses_after_release_;

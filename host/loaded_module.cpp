@@ -54,10 +54,7 @@ Abi::Handler LoadedModule::HandlerOf(const std::string& name) const {
     throw std::runtime_error("no function registered as '" + name + "'");
 }
 
-CallResult LoadedModule::Call(const std::string& name, const std::vector<Arg>& args, HostCallContext& call) {
-    const Abi::Handler handler = HandlerOf(name);
-    if (call.function_name.empty()) call.function_name = name;
-
+std::vector<Abi::ArgumentValue> LoadedModule::ArgumentValues(const std::vector<Arg>& args, HostCallContext& call) {
     std::vector<Abi::ArgumentValue> values;
     values.reserve(args.size());
     for (const Arg& arg : args) {
@@ -68,7 +65,14 @@ CallResult LoadedModule::Call(const std::string& name, const std::vector<Arg>& a
         }
         values.push_back(value);
     }
+    return values;
+}
 
+CallResult LoadedModule::Call(const std::string& name, const std::vector<Arg>& args, HostCallContext& call) {
+    const Abi::Handler handler = HandlerOf(name);
+    if (call.function_name.empty()) call.function_name = name;
+
+    const std::vector<Abi::ArgumentValue> values = ArgumentValues(args, call);
     const std::size_t logged_before = call.log.size();
     CallResult result;
     result.result = handler(static_cast<std::uint32_t>(values.size()), values.data(), &call.site, call.Record(),

@@ -51,6 +51,10 @@ public:
     // The same with a fresh call context that has no triggering process.
     CallResult Call(const std::string& name, const std::vector<Arg>& args);
 
+    // The argument array a call of `args` hands to the handler (strings
+    // declared to `call`); it points into `args`, which must outlive it.
+    static std::vector<Abi::ArgumentValue> ArgumentValues(const std::vector<Arg>& args, HostCallContext& call);
+
 private:
     HMODULE module_ = nullptr;
     InitFn init_ = nullptr;
