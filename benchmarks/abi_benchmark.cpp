@@ -190,6 +190,33 @@ struct CallSpec {
     std::string function;
     std::vector<Arg> args;
     Expect expect;
+    // Served by trivial entries instead of the reference host's, which record
+    // every call: what remains is the module's own cost.
+    bool bare_host = false;
+};
+
+// Trivial service entries, for the module's cost alone and for the yardstick.
+std::int32_t BareIsEngineEnabled(Abi::ServiceInterface*, std::uint32_t engine_id) { return engine_id != 0; }
+std::int32_t BareSetProcessMonitoredStatus(Abi::ServiceInterface*, std::uint64_t, bool) { return 0; }
+
+// Swaps the trivial entries into a service table for its lifetime.
+class BareHost {
+public:
+    BareHost(Abi::ServiceInterface* si, bool active) : si_(active ? si : nullptr) {
+        if (si_ == nullptr) return;
+        saved_ = *si_;
+        si_->IsEngineEnabled = &BareIsEngineEnabled;
+        si_->SetProcessMonitoredStatus = &BareSetProcessMonitoredStatus;
+    }
+    ~BareHost() {
+        if (si_ != nullptr) *si_ = saved_;
+    }
+    BareHost(const BareHost&) = delete;
+    BareHost& operator=(const BareHost&) = delete;
+
+private:
+    Abi::ServiceInterface* si_;
+    Abi::ServiceInterface saved_{};
 };
 
 std::string NeedText(const CallResult& r, std::uint32_t ref, const std::function<bool(const std::string&)>& good,
@@ -227,6 +254,9 @@ std::vector<CallSpec> CallSpecs(std::uint32_t subject_pid) {
         {"is_engine_enabled", "is_engine_enabled", {Arg::Int("engine_id", 1)}, {1, none}},
         {"set_process_monitored_status", "set_process_monitored_status",
          {Arg::Int("puid", static_cast<std::int64_t>(kSubjectUid)), Arg::Int("enabled", 1)}, {0, none}},
+        {"is_engine_enabled (bare host)", "is_engine_enabled", {Arg::Int("engine_id", 1)}, {1, none}, true},
+        {"set_process_monitored_status (bare host)", "set_process_monitored_status",
+         {Arg::Int("puid", static_cast<std::int64_t>(kSubjectUid)), Arg::Int("enabled", 1)}, {0, none}, true},
         {"reg_parse_int (16 hex digits)", "reg_parse_int", {Arg::Str("hex_input", "0123456789ABCDEF"), Arg::OutInt("value", 1)},
          {0, [](const CallResult& r) { return NeedInteger(r, 1, 0xEFCDAB8967452301ull, "value"); }}},
         {"reg_parse_string (64 bytes)", "reg_parse_string",
@@ -322,6 +352,7 @@ void NewContext(PreparedCall& p, std::uint32_t subject_pid) {
 std::string Check(PreparedCall& p, std::uint32_t subject_pid) {
     try {
         NewContext(p, subject_pid);
+        const BareHost bare(p.dll->engine.ServiceInterface(), p.spec->bare_host);
         const CallResult r = p.dll->module->Call(p.spec->function, p.spec->args, *p.context);
         std::string why;
         const Expect& e = p.spec->expect;
@@ -357,6 +388,7 @@ void TimeCall(benchmark::State& state, PreparedCall& p) {
     }
     HostServices& host = p.dll->engine.Services();
     Tidy(host, p.context.get());
+    const BareHost bare(p.dll->engine.ServiceInterface(), p.spec->bare_host);
     const auto argc = static_cast<std::uint32_t>(p.values.size());
     const std::uint64_t before = g_allocations.load();
     std::int64_t n = 0;
@@ -374,8 +406,9 @@ void TimeCall(benchmark::State& state, PreparedCall& p) {
 
 // Its allocations are the host's own, so the count shows 0 unless the
 // counting reached beyond the modules.
-void TimeYardstick(benchmark::State& state, HostEngine& engine) {
+void TimeYardstick(benchmark::State& state, HostEngine& engine, bool bare_host) {
     Abi::ServiceInterface* si = engine.ServiceInterface();
+    const BareHost bare(si, bare_host);
     Tidy(engine.Services(), nullptr);
     const std::uint64_t before = g_allocations.load();
     std::int64_t n = 0;
@@ -430,14 +463,14 @@ public:
 std::string BenchName(const std::string& call, const std::string& dll) { return call + " [" + dll + "]"; }
 
 void PrintTable(const std::vector<CallSpec>& specs, const std::vector<std::unique_ptr<Dll>>& dlls,
-                const std::map<std::string, Figure>& figures, const std::string& yardstick) {
-    std::printf("\n%-32s", "call");
+                const std::map<std::string, Figure>& figures, const std::vector<std::string>& yardsticks) {
+    std::printf("\n%-42s", "call");
     for (const auto& dll : dlls) std::printf(" | %10s %10s %7s", (dll->label + " ns").c_str(), "cpu ns", "allocs");
-    std::printf("\n%s\n", std::string(32 + dlls.size() * 33, '-').c_str());
+    std::printf("\n%s\n", std::string(42 + dlls.size() * 33, '-').c_str());
     for (const CallSpec& spec : specs) {
         const auto run = [&](const auto& dll) { return figures.count(BenchName(spec.label, dll->label)) != 0; };
         if (std::none_of(dlls.begin(), dlls.end(), run)) continue;  // filtered out
-        std::printf("%-32s", spec.label.c_str());
+        std::printf("%-42s", spec.label.c_str());
         for (const auto& dll : dlls) {
             const auto it = figures.find(BenchName(spec.label, dll->label));
             if (it == figures.end()) std::printf(" | %29s", "(not run)");
@@ -446,10 +479,12 @@ void PrintTable(const std::vector<CallSpec>& specs, const std::vector<std::uniqu
         }
         std::printf("\n");
     }
-    const auto it = figures.find(yardstick);
-    if (it != figures.end())
-        std::printf("%-32s | %10.0f %10.0f %7.2f\n", "yardstick: host IsEngineEnabled", it->second.ns, it->second.cpu_ns,
-                    it->second.allocs);
+    for (const std::string& yardstick : yardsticks) {
+        const auto it = figures.find(yardstick);
+        if (it != figures.end())
+            std::printf("%-42s | %10.0f %10.0f %7.2f\n", yardstick.c_str(), it->second.ns, it->second.cpu_ns,
+                        it->second.allocs);
+    }
     std::printf("\n");
     for (const auto& dll : dlls) std::printf("%s = %s\n", dll->label.c_str(), Common::WideToUtf8(dll->path.data(), dll->path.size()).c_str());
     for (const auto& [name, figure] : figures)
@@ -534,16 +569,20 @@ int main(int argc, char** argv) {
         }
         HostEngine yardstick_host;
         const std::string yardstick = "yardstick: host IsEngineEnabled";
-        benchmark::RegisterBenchmark(yardstick.c_str(),
-                                     [&](benchmark::State& state) { TimeYardstick(state, yardstick_host); })
-            ->UseRealTime()
-            ->Unit(benchmark::kNanosecond);
+        const std::string bare_yardstick = "yardstick: bare IsEngineEnabled";
+        for (const auto& [name, bare_host] : {std::pair{yardstick, false}, std::pair{bare_yardstick, true}}) {
+            benchmark::RegisterBenchmark(name.c_str(), [&yardstick_host, bare_host = bare_host](benchmark::State& state) {
+                TimeYardstick(state, yardstick_host, bare_host);
+            })
+                ->UseRealTime()
+                ->Unit(benchmark::kNanosecond);
+        }
 
         CollectingReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::Shutdown();
         std::cout.flush();  // the library's report, before the table
-        PrintTable(specs, dlls, reporter.figures, yardstick);
+        PrintTable(specs, dlls, reporter.figures, {yardstick, bare_yardstick});
 
         // The module gives back everything the host handed it.
         std::fflush(stdout);

@@ -133,9 +133,11 @@ std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end
             continuation |= std::uint64_t{static_cast<std::uint16_t>(tail)} << (16 * part);
         }
         if (high == 0) {
-            std::uint64_t words[8];
-            std::memcpy(words, at, sizeof words);
-            for (const std::uint64_t word : words) sink.AddAsciiWord(word);
+            for (unsigned part = 0; part < 64; part += 8) {
+                std::uint64_t word;
+                std::memcpy(&word, at + part, sizeof word);
+                sink.AddAsciiWord(word);
+            }
             at += 64;
             total += 64;
             continue;
@@ -159,7 +161,16 @@ std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end
         ++total;
         at += offset + sequence.length;
     }
-    while (end - at >= 4) {
+    // What is left, and short texts: ASCII eight bytes at a time.
+    while (end - at >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, at, sizeof word);
+        if ((word & 0x8080808080808080ull) == 0) {
+            sink.AddAsciiWord(word);
+            at += 8;
+            total += 8;
+            continue;
+        }
         const Sequence sequence = DecodeWithinText(at);
         sink.Add(sequence.code_point);
         at += sequence.length;
@@ -231,17 +242,24 @@ const char32_t* SortCodePoints(char32_t* values, char32_t* scratch, std::size_t 
         ++offsets[2][value >> 16];  // below 0x11
     }
     const char32_t varying = all_or ^ all_and;
-    for (unsigned digit = 0; digit < 3; ++digit) {
-        if ((varying >> (8 * digit) & 0xFF) == 0) continue;
-        std::uint32_t* const offset = offsets[digit];
+    const auto pass = [&]<unsigned kShift>(std::uint32_t* offset) {
+        if ((varying >> kShift & 0xFF) == 0) return;
         for (std::uint32_t at = 0, bucket = 0; bucket < 256; ++bucket) {
             const std::uint32_t size = offset[bucket];
             offset[bucket] = at;
             at += size;
         }
-        for (std::size_t i = 0; i < count; ++i) scratch[offset[values[i] >> (8 * digit) & 0xFF]++] = values[i];
+        char32_t* __restrict const out = scratch;
+        const char32_t* __restrict const in = values;
+        for (std::size_t i = 0; i < count; ++i) {
+            const char32_t value = in[i];
+            out[offset[value >> kShift & 0xFF]++] = value;
+        }
         std::swap(values, scratch);
-    }
+    };
+    pass.template operator()<0>(offsets[0]);
+    pass.template operator()<8>(offsets[1]);
+    pass.template operator()<16>(offsets[2]);
     return values;
 }
 
