@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -26,36 +28,45 @@ std::string SecurityPrivileges::Format(const void* privileges, std::uint64_t siz
     const auto count = ReadAt<std::uint32_t>(bytes, 0);
     if (count == 0 || size != count * kEntrySize + 4) return text;
 
+    // Names run to about 32 characters: one allocation for the usual set.
+    text.reserve(std::min<std::uint64_t>(count, 64) * 48);
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::uint64_t at = 4 + i * kEntrySize;
-        const auto name = Name(ReadAt<std::uint32_t>(bytes, at), ReadAt<std::int32_t>(bytes, at + 4));
-        if (!name) continue;
+        const std::size_t before = text.size();
         if (!text.empty()) text += ',';
-        text += *name;
-        text += '=';
-        text += std::to_string(ReadAt<std::uint32_t>(bytes, at + 8));
+        if (!AppendName(ReadAt<std::uint32_t>(bytes, at), ReadAt<std::int32_t>(bytes, at + 4), text)) {
+            text.resize(before);
+            continue;
+        }
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, ReadAt<std::uint32_t>(bytes, at + 8)).ptr;
+        text.append(1, '=').append(digits, end);
     }
     return text;
 }
 
-std::optional<std::string> SecurityPrivileges::Name(std::uint32_t low, std::int32_t high) {
+bool SecurityPrivileges::AppendName(std::uint32_t low, std::int32_t high, std::string& text) {
     const std::int64_t key = (static_cast<std::int64_t>(high) << 32) + static_cast<std::int64_t>(low);
     {
         Common::SrwLock::Shared hold(lock_);
-        if (auto it = names_.find(key); it != names_.end()) return it->second;
+        if (auto it = names_.find(key); it != names_.end()) {
+            text += it->second;
+            return true;
+        }
     }
 
     LUID luid{low, high};
     DWORD length = 0;
     LookupPrivilegeNameA(nullptr, &luid, nullptr, &length);
-    if (length == 0) return std::nullopt;
+    if (length == 0) return false;
     std::vector<char> buffer(length + 1, '\0');
-    if (!LookupPrivilegeNameA(nullptr, &luid, buffer.data(), &length)) return std::nullopt;
-    std::string name(buffer.data());
+    if (!LookupPrivilegeNameA(nullptr, &luid, buffer.data(), &length)) return false;
+    const std::string name(buffer.data());
 
     Common::SrwLock::Exclusive hold(lock_);
     names_[key] = name;
-    return name;
+    text += name;
+    return true;
 }
 
 }  // namespace ScanEngine

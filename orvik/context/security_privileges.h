@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <string>
 
 #include "common/non_copyable.h"
@@ -24,9 +23,10 @@ public:
     // privileges the system cannot name are left out.
     std::string Format(const void* privileges, std::uint64_t size);
 
-    std::optional<std::string> Name(std::uint32_t low, std::int32_t high);
-
 private:
+    // Appends the privilege's name to `text`; false when the system has none.
+    bool AppendName(std::uint32_t low, std::int32_t high, std::string& text);
+
     Common::SrwLock lock_;
     std::map<std::int64_t, std::string> names_;
 };

@@ -146,7 +146,7 @@ TEST(SidText, WritesWellFormedSidsAndNothingElse) {
 
 class ProbeCallInfo : public ProcessCacheCallInfo {
 public:
-    explicit ProbeCallInfo(std::atomic<int>& destroyed) : ProcessCacheCallInfo("t", "d"), destroyed_(destroyed) {}
+    explicit ProbeCallInfo(std::atomic<int>& destroyed) : ProcessCacheCallInfo(std::string("t\0d", 3)), destroyed_(destroyed) {}
     ~ProbeCallInfo() override { ++destroyed_; }
 
 private:

@@ -172,9 +172,16 @@ void WriteString(const StringAddress& out, const RecordEntry& entry, LibraryCont
     out.Assign(entry.Text());
 }
 
+// A UTF-16 entry's code units, read straight from the record.
+std::wstring WideText(const RecordEntry& entry) {
+    std::wstring units(entry.length / 2, L'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<wchar_t>(entry.data[2 * i] | entry.data[2 * i + 1] << 8);
+    return units;
+}
+
 // The DOS form of an NT image path, or nothing when the host cannot convert it.
-std::optional<std::string> DosPath(LibraryContext& library, const std::u16string& nt_path) {
-    const std::wstring nt(nt_path.begin(), nt_path.end());
+std::optional<std::string> DosPath(LibraryContext& library, const std::wstring& nt) {
     // On the heap: a 64 KiB array could overflow the small stack of a host thread.
     std::vector<wchar_t> dos(kDosPathUnits, L'\0');
     std::uint32_t units = kDosPathUnits;
@@ -216,8 +223,8 @@ std::int64_t GetProcessInfo(Invocation& call) {
 
     std::int64_t result = 0;
     if (derived.image_nt) {
-        const std::u16string image_units = derived.image_nt->Utf16();
-        const std::string image_nt = Common::Utf16ToUtf8(image_units);
+        const std::wstring image_units = WideText(*derived.image_nt);
+        const std::string image_nt = Common::WideToUtf8(image_units.data(), image_units.size());
         if (derived.no_image.value_or(0) != 0) {
             if (bindings.image_filename) bindings.image_filename->Assign(image_nt);
         } else {

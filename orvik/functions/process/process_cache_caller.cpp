@@ -1,5 +1,7 @@
 #include "process_cache_caller.h"
 
+#include <charconv>
+#include <cstring>
 #include <new>
 
 #include "orvik/context/call_context.h"
@@ -11,29 +13,33 @@ const char* OrDash(const char* text) { return text != nullptr ? text : "-"; }
 
 }  // namespace
 
-std::string CallerTag(const char* function_name) {
-    return std::string("ORVIK/") + (function_name != nullptr ? function_name : "");
+std::string CallerTexts(const char* function_name, const Abi::CallSite* site) {
+    if (function_name == nullptr) function_name = "";
+    const bool located = site != nullptr && (site->flags & 1u) != 0;
+    std::string text;
+    text.reserve(64 + std::strlen(function_name) +
+                 (located ? std::strlen(OrDash(site->first)) + std::strlen(OrDash(site->second)) +
+                                std::strlen(OrDash(site->third))
+                          : 0));
+    text.append("ORVIK/").append(function_name).append(1, '\0').append("called by scan-engine-rules at ");
+    if (!located) return text.append("?");
+    char number[16];
+    const auto end = std::to_chars(number, number + sizeof number, site->number).ptr;
+    return text.append("[")
+        .append(OrDash(site->second))
+        .append(":")
+        .append(OrDash(site->first))
+        .append(":")
+        .append(OrDash(site->third))
+        .append(":")
+        .append(number, end)
+        .append("]");
 }
 
-std::string CallerDescription(const Abi::CallSite* site) {
-    std::string text = "called by scan-engine-rules at ";
-    if (site == nullptr || (site->flags & 1u) == 0) return text + "?";
-    text += '[';
-    text += OrDash(site->second);
-    text += ':';
-    text += OrDash(site->first);
-    text += ':';
-    text += OrDash(site->third);
-    text += ':';
-    text += std::to_string(site->number);
-    text += ']';
-    return text;
-}
-
-ProcessCacheCallInfo::ProcessCacheCallInfo(std::string tag, std::string description)
-    : tag_(std::move(tag)),
-      description_(std::move(description)),
-      view_{tag_.c_str(), description_.c_str(), this, &ProcessCacheCallInfo::AddRef, &ProcessCacheCallInfo::Release} {}
+ProcessCacheCallInfo::ProcessCacheCallInfo(std::string texts)
+    : texts_(std::move(texts)),
+      view_{texts_.c_str(), texts_.c_str() + std::strlen(texts_.c_str()) + 1, this, &ProcessCacheCallInfo::AddRef,
+            &ProcessCacheCallInfo::Release} {}
 
 void ProcessCacheCallInfo::AddRef(Abi::CallerInfoView* view) noexcept {
     if (view == nullptr || view->owner == nullptr) return;
@@ -53,7 +59,7 @@ Abi::CallerInfoView* MakeCallerInfo(Abi::CallerInfoProvider* provider) noexcept 
     if (accessor->Call() == nullptr) return nullptr;
     try {
         const char* name = CallContextRef(accessor->Call()).FunctionName();
-        auto* info = new ProcessCacheCallInfo(CallerTag(name), CallerDescription(accessor->Site()));
+        auto* info = new ProcessCacheCallInfo(CallerTexts(name, accessor->Site()));
         return info->View();
     } catch (...) {
         // Out of memory: the host gets no tag rather than an exception in its code.

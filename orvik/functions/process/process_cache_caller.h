@@ -15,11 +15,12 @@
 
 namespace ScanEngine::Process {
 
-// "ORVIK/" + the function name as the call context reports it.
-std::string CallerTag(const char* function_name);
-// "called by scan-engine-rules at " + "[second:first:third:number]" when the
-// call site's location is known (a missing text shows as "-"), else "?".
-std::string CallerDescription(const Abi::CallSite* site);
+// The tag, "ORVIK/" + the function name as the call context reports it, a
+// NUL, then the description: "called by scan-engine-rules at " +
+// "[second:first:third:number]" when the call site's location is known (a
+// missing text shows as "-"), else "?". One buffer, so that a caller identity
+// costs one text.
+std::string CallerTexts(const char* function_name, const Abi::CallSite* site);
 
 // Who is asking: the call site and the call context of one handler call.
 // Both are borrowed; the accessor must not outlive the cache query.
@@ -42,7 +43,8 @@ private:
 // destroys it.
 class ProcessCacheCallInfo : public Common::NonCopyable {
 public:
-    ProcessCacheCallInfo(std::string tag, std::string description);
+    // `texts` holds the tag, a NUL, and the description.
+    explicit ProcessCacheCallInfo(std::string texts);
     ~ProcessCacheCallInfo() override = default;
 
     // What the host sees; its owner field points back here.
@@ -56,8 +58,7 @@ public:
 
 private:
     std::atomic<std::uint32_t> references_{1};
-    const std::string tag_;
-    const std::string description_;
+    const std::string texts_;
     Abi::CallerInfoView view_;
 };
 

@@ -73,8 +73,14 @@ bool IsLengthPrefixedType(RecordValueType type) {
 std::string RecordEntry::Text() const {
     if (data == nullptr) return {};
     if (type == RecordValueType::kText) return std::string(reinterpret_cast<const char*>(data), length);
-    if (type == RecordValueType::kUtf16Text) return Common::Utf16ToUtf8(Utf16());
-    return {};
+    if (type != RecordValueType::kUtf16Text) return {};
+    // Most texts (command lines, folders) fit a buffer on the stack, which
+    // spares a copy on the heap.
+    char16_t units[512];
+    const std::size_t count = length / 2;
+    if (count > std::size(units)) return Common::Utf16ToUtf8(Utf16());
+    for (std::size_t i = 0; i < count; ++i) units[i] = static_cast<char16_t>(ReadUnsigned(data + 2 * i, 2));
+    return Common::Utf16ToUtf8(std::u16string_view(units, count));
 }
 
 std::u16string RecordEntry::Utf16() const {
