@@ -1,5 +1,6 @@
 #include "entropy_calculation.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -218,10 +219,10 @@ std::int64_t Rounded(double sum) { return std::llround(-sum * 100); }
 // not the size of the code-point space.
 constexpr std::size_t kShortText = 4096;
 
-// Sorts `count` code points, in place or into `scratch`: returns where the
-// sorted values are. A few values by insertion; more by their bytes, least
-// significant first, one pass per byte in which they differ.
-const char32_t* SortCodePoints(char32_t* values, char32_t* scratch, std::size_t count) {
+// Sorts `count` values, in place or into `scratch`: returns where the sorted
+// values are. A few by insertion; more by their bytes, least significant
+// first, one pass per byte in which they differ.
+const char32_t* SortValues(char32_t* values, char32_t* scratch, std::size_t count) {
     if (count <= 32) {
         for (std::size_t i = 1; i < count; ++i) {
             const char32_t value = values[i];
@@ -263,6 +264,62 @@ const char32_t* SortCodePoints(char32_t* values, char32_t* scratch, std::size_t 
     return values;
 }
 
+// Calls visit(run length) for each run of equal values in [at, end).
+template <typename Visit>
+void VisitRuns(const char32_t* at, const char32_t* end, Visit& visit) {
+    while (at != end) {
+        const char32_t* run = at + 1;
+        while (run != end && *run == *at) ++run;
+        visit(static_cast<std::uint64_t>(run - at));
+        at = run;
+    }
+}
+
+// Calls visit(count) for each distinct value among `values`, in ascending
+// order of value; `scratch` has room for as many. Text in one script keeps
+// most of its code points within one aligned window: those are counted in a
+// table, and only the others are sorted.
+template <typename Visit>
+void EachCountInOrder(char32_t* values, char32_t* scratch, std::size_t count, Visit visit) {
+    if (count <= 32) {
+        const char32_t* sorted = SortValues(values, scratch, count);
+        return VisitRuns(sorted, sorted + count, visit);
+    }
+    constexpr char32_t kWindow = 1024;
+    const char32_t base = values[count / 2] / kWindow * kWindow;
+    // A sample tells text in many scripts early, before the table is made.
+    std::size_t sampled_outside = 0;
+    for (std::size_t i = 0; i < 16; ++i) sampled_outside += values[i * count / 16] - base >= kWindow;
+    if (sampled_outside > 4) {
+        const char32_t* sorted = SortValues(values, scratch, count);
+        return VisitRuns(sorted, sorted + count, visit);
+    }
+    alignas(16) std::uint16_t table[kWindow] = {};
+    std::size_t outside = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char32_t value = values[i];
+        if (value - base < kWindow) ++table[value - base];
+        else scratch[outside++] = value;
+    }
+    if (outside > count / 4) {
+        // Many scripts: sorting them all is cheaper than the table.
+        const char32_t* sorted = SortValues(values, scratch, count);
+        return VisitRuns(sorted, sorted + count, visit);
+    }
+    // The values are all counted or copied: their room serves the sort.
+    const char32_t* sorted = SortValues(scratch, values, outside);
+    const char32_t* const end = sorted + outside;
+    const char32_t* above = std::lower_bound(sorted, end, base);
+    VisitRuns(sorted, above, visit);
+    for (std::size_t at = 0; at < kWindow; at += 8) {
+        const __m128i group = _mm_load_si128(reinterpret_cast<const __m128i*>(table + at));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi16(group, _mm_setzero_si128())) == 0xFFFF) continue;
+        for (std::size_t c = at; c < at + 8; ++c)
+            if (table[c] != 0) visit(std::uint64_t{table[c]});
+    }
+    VisitRuns(above, end, visit);
+}
+
 // Code points below 0x80 counted in a table; the others collected for
 // sorting.
 struct ShortTextCounts {
@@ -302,7 +359,6 @@ TextEntropy MeasureShortText(const unsigned char* at, const unsigned char* end) 
     if (result.length == 0) return result;
 
     char32_t scratch[kShortText];
-    const char32_t* const others = SortCodePoints(counts.others, scratch, counts.other_count);
     Terms term(static_cast<double>(result.length));
     double sum = 0;
     std::uint64_t present[2];
@@ -311,12 +367,7 @@ TextEntropy MeasureShortText(const unsigned char* at, const unsigned char* end) 
         for (std::uint64_t bits = present[half]; bits != 0; bits &= bits - 1)
             sum += term(counts.ascii[half * 64 + static_cast<unsigned>(std::countr_zero(bits))]);
     }
-    for (std::size_t i = 0; i < counts.other_count;) {
-        std::size_t run = i + 1;
-        while (run < counts.other_count && others[run] == others[i]) ++run;
-        sum += term(run - i);
-        i = run;
-    }
+    EachCountInOrder(counts.others, scratch, counts.other_count, [&](std::uint64_t count) { sum += term(count); });
     result.entropy = Rounded(sum);
     return result;
 }
