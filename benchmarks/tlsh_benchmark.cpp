@@ -94,7 +94,8 @@ void Bytes(benchmark::State& state, std::size_t size) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(size));
 }
 
-void Ours(benchmark::State& state, Kind kind) {
+void Ours(benchmark::State& state, Kind kind, Tlsh::Path path) {
+    if (!Tlsh::SetPath(path)) return state.SkipWithError("this processor lacks the path");
     const auto& data = Buffer(kind, static_cast<std::size_t>(state.range(0)));
     const std::string digest = Digest(data), reference = Reference::TlshDigest(data.data(), data.size());
     if (digest.empty() || digest != reference) {
@@ -112,16 +113,20 @@ void Yardstick(benchmark::State& state, Kind kind) {
     Bytes(state, data.size());
 }
 
-void Register(const std::string& what, Kind kind, void (*run)(benchmark::State&, Kind), const std::vector<long>& sizes) {
-    auto* b = benchmark::RegisterBenchmark(what.c_str(), run, kind)->Unit(benchmark::kMillisecond);
+template <class Run>
+void Register(const std::string& what, Run run, const std::vector<long>& sizes) {
+    auto* b = benchmark::RegisterBenchmark(what.c_str(), run)->Unit(benchmark::kMillisecond);
     for (long size : sizes) b->Arg(size);
 }
 
 const bool kRegistered = [] {
     for (const auto& [name, kind] : {std::pair{"random", kRandom}, {"text", kText}, {"code", kCode}}) {
         const std::vector<long> sizes = kind == kRandom ? std::vector<long>{1 << 20, 64 << 20} : std::vector<long>{16 << 20};
-        Register(std::string("Tlsh/reference/") + name, kind, Yardstick, sizes);
-        Register(std::string("Tlsh/ours/") + name, kind, Ours, sizes);
+        Register(std::string("Tlsh/reference/") + name, [kind](benchmark::State& s) { Yardstick(s, kind); }, sizes);
+        for (const auto& [path_name, path] : {std::pair{"scalar", Tlsh::Path::kScalar}, {"avx2", Tlsh::Path::kAvx2},
+                                               {"avx512vbmi", Tlsh::Path::kAvx512Vbmi}})
+            Register(std::string("Tlsh/") + path_name + "/" + name, [kind, path](benchmark::State& s) { Ours(s, kind, path); },
+                     sizes);
     }
     return true;
 }();
