@@ -47,9 +47,13 @@ const std::vector<Vector>& Vectors() {
     return vectors;
 }
 
+// Each piece in a buffer of its own, as a reader's would be: nothing may be read around it.
 std::string Digest(const Vector& v, std::size_t cut) {
     Tlsh::Hash hash;
-    for (std::size_t at = 0; at < v.input.size(); at += cut) hash.update(&v.input[at], std::min(cut, v.input.size() - at));
+    for (std::size_t at = 0; at < v.input.size(); at += cut) {
+        const std::vector<std::uint8_t> piece(v.input.begin() + at, v.input.begin() + std::min(at + cut, v.input.size()));
+        hash.update(piece.data(), piece.size());
+    }
     hash.final();
     return hash.getHash(1);
 }
