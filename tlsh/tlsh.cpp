@@ -11,7 +11,6 @@ namespace {
 using Kernel::kPearson;
 using Kernel::kSaltRows;
 
-
 // kLengthTop[i] is the largest input length whose code is i: the digest
 // format's fixed length table. It is not the output of a formula (a log
 // formula departs from it at 86 of the 170 thresholds), so it is kept whole.
@@ -83,11 +82,9 @@ bool Detected(Path path) {
 }
 
 std::atomic<Path>& ChosenPath() {
-    // The first Zen cores split 256-bit operations in two, which leaves the AVX2
-    // lookups slower there than the scalar path's loads.
-    static std::atomic<Path> path{Detected(Path::kAvx512Vbmi)                                  ? Path::kAvx512Vbmi
-                                  : Detected(Path::kAvx2) && !__builtin_cpu_is("znver1") ? Path::kAvx2
-                                                                                         : Path::kScalar};
+    static std::atomic<Path> path{Detected(Path::kAvx512Vbmi) ? Path::kAvx512Vbmi
+                                  : Detected(Path::kAvx2)     ? Path::kAvx2
+                                                              : Path::kScalar};
     return path;
 }
 
@@ -115,7 +112,8 @@ void Hash::update(const std::uint8_t* data, std::size_t length) {
         run.a1 = data[i];
     }
     // Vector paths read each position's window from data: the first four
-    // positions of a buffer are the scalar path's, as is the tail of a block.
+    // positions of a buffer are the scalar path's, as are those after the
+    // last whole block.
     const std::size_t head = std::min(length, std::max<std::size_t>(i, 4));
     UpdateScalar(run, data, i, head);
     i = head;
