@@ -14,8 +14,8 @@ namespace Tlsh {
 // where the processor has the instructions. All give the same digests.
 enum class Path { kScalar, kAvx2, kAvx512Vbmi };
 bool Supports(Path path);
-// The path every Hash takes from now on; false, and no change, when the
-// processor lacks it. Until it is called, the fastest supported one.
+// The path every Hash takes from now on (all threads); false, and no change,
+// when the processor lacks it. Until then: AVX-512 VBMI, else AVX2, else scalar.
 bool SetPath(Path path);
 Path CurrentPath();
 
