@@ -1,37 +1,15 @@
 #include "tlsh/tlsh.h"
 
 #include <algorithm>
+#include <atomic>
+
+#include "tlsh/tlsh_kernel.h"
 
 namespace Tlsh {
 namespace {
 
-// The permutation of 0..255 published with Pearson hashing (1990): the mixing
-// step of every mapping below.
-constexpr std::array<std::uint8_t, 256> kPearson = {
-    1,   87,  49,  12,  176, 178, 102, 166, 121, 193, 6,   84,  249, 230, 44,  163, 14,  197, 213, 181, 161, 85,
-    218, 80,  64,  239, 24,  226, 236, 142, 38,  200, 110, 177, 104, 103, 141, 253, 255, 50,  77,  101, 81,  18,
-    45,  96,  31,  222, 25,  107, 190, 70,  86,  237, 240, 34,  72,  242, 20,  214, 244, 227, 149, 235, 97,  234,
-    57,  22,  60,  250, 82,  175, 208, 5,   127, 199, 111, 62,  135, 248, 174, 169, 211, 58,  66,  154, 106, 195,
-    245, 171, 17,  187, 182, 179, 0,   243, 132, 56,  148, 75,  128, 133, 158, 100, 130, 126, 91,  13,  153, 246,
-    216, 219, 119, 68,  223, 78,  83,  88,  201, 99,  122, 11,  92,  32,  136, 114, 52,  10,  138, 30,  48,  183,
-    156, 35,  61,  26,  143, 74,  251, 94,  129, 162, 63,  152, 170, 7,   115, 167, 241, 206, 3,   150, 55,  59,
-    151, 220, 90,  53,  23,  131, 125, 173, 15,  238, 79,  95,  89,  16,  105, 137, 225, 224, 217, 160, 37,  123,
-    118, 73,  2,   157, 46,  116, 9,   145, 134, 228, 207, 212, 202, 215, 69,  229, 27,  188, 67,  124, 168, 252,
-    42,  4,   29,  108, 21,  247, 19,  205, 39,  203, 233, 40,  186, 147, 198, 192, 155, 33,  164, 191, 98,  204,
-    165, 180, 117, 76,  140, 36,  210, 172, 41,  54,  159, 8,   185, 232, 113, 196, 231, 47,  146, 120, 51,  65,
-    28,  144, 254, 221, 93,  189, 194, 139, 112, 43,  71,  109, 184, 209,
-};
-
-// A bucket is the Pearson hash of (salt, a, b, c). Its first two rounds
-// depend on the salt and the newest byte only: one row of eight per byte.
-constexpr std::array<std::uint8_t, 7> kSalts = {0, 2, 3, 5, 7, 11, 13};  // 0 is the checksum's
-constexpr std::array<std::uint8_t, 256 * 8> MakeSaltRows() {
-    std::array<std::uint8_t, 256 * 8> rows{};
-    for (unsigned x = 0; x < 256; ++x)
-        for (unsigned s = 0; s < kSalts.size(); ++s) rows[x * 8 + s] = kPearson[kPearson[kSalts[s]] ^ x];
-    return rows;
-}
-constexpr auto kSaltRows = MakeSaltRows();
+using Kernel::kPearson;
+using Kernel::kSaltRows;
 
 // kLengthTop[i] is the largest input length whose code is i: the digest
 // format's fixed length table. It is not the output of a formula (a log
@@ -68,42 +46,86 @@ std::uint8_t SwapNibbles(std::uint8_t v) { return static_cast<std::uint8_t>((v >
 
 constexpr std::size_t kCodedBuckets = 128;
 
-}  // namespace
-
-void Hash::update(const std::uint8_t* data, std::size_t length) {
-    if (finalized_ || data == nullptr || length == 0) return;
-    // The window lives in locals; a0 is its newest byte, a4 its oldest.
-    unsigned a1 = recent_[3], a2 = recent_[2], a3 = recent_[1], a4 = recent_[0];
-    std::size_t i = 0;
-    // The stream's first four bytes only fill the window.
-    for (; i < length && length_ + i < 4; ++i) {
-        a4 = a3;
-        a3 = a2;
-        a2 = a1;
-        a1 = data[i];
-    }
-    unsigned checksum = checksum_;
-    std::uint64_t* const count = counts_.data();
-    for (; i < length; ++i) {
+// Positions [from, to) of data with their window in run: the scalar path, and
+// the head and tail of the vector ones.
+void UpdateScalar(Kernel::Run& run, const std::uint8_t* data, std::size_t from, std::size_t to) {
+    unsigned a1 = run.a1, a2 = run.a2, a3 = run.a3, a4 = run.a4, checksum = run.checksum;
+    for (std::size_t i = from; i < to; ++i) {
         const unsigned a0 = data[i];
-        const std::uint8_t* const row = &kSaltRows[a0 * 8];
-        checksum = kPearson[kPearson[row[0] ^ a1] ^ checksum];
-        // The last round of each triplet is a fixed permutation: counted
-        // before it and permuted once in final().
-        ++count[kPearson[row[1] ^ a1] ^ a2];
-        ++count[kPearson[row[2] ^ a1] ^ a3];
-        ++count[kPearson[row[3] ^ a2] ^ a3];
-        ++count[kPearson[row[4] ^ a2] ^ a4];
-        ++count[kPearson[row[5] ^ a1] ^ a4];
-        ++count[kPearson[row[6] ^ a3] ^ a4];
+        const std::uint64_t row = kSaltRows[a0];
+        const auto salt = [row](unsigned s) { return static_cast<unsigned>(row >> (8 * s)) & 0xFF; };
+        checksum = kPearson[kPearson[salt(0) ^ a1] ^ checksum];
+        std::uint64_t* const count = run.counts + 256 * (i & 1);
+        ++count[kPearson[salt(1) ^ a1] ^ a2];
+        ++count[kPearson[salt(2) ^ a1] ^ a3];
+        ++count[kPearson[salt(3) ^ a2] ^ a3];
+        ++count[kPearson[salt(4) ^ a2] ^ a4];
+        ++count[kPearson[salt(5) ^ a1] ^ a4];
+        ++count[kPearson[salt(6) ^ a3] ^ a4];
         a4 = a3;
         a3 = a2;
         a2 = a1;
         a1 = a0;
     }
-    checksum_ = static_cast<std::uint8_t>(checksum);
-    recent_ = {static_cast<std::uint8_t>(a4), static_cast<std::uint8_t>(a3), static_cast<std::uint8_t>(a2),
-               static_cast<std::uint8_t>(a1)};
+    run = {run.counts, a1, a2, a3, a4, checksum};
+}
+
+bool Detected(Path path) {
+    // Detected once, by the first caller (a thread-safe static).
+    static const std::array<bool, 3> supported = [] {
+        __builtin_cpu_init();
+        return std::array<bool, 3>{true, __builtin_cpu_supports("avx2") != 0,
+                                   __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                                       __builtin_cpu_supports("avx512vbmi")};
+    }();
+    return supported[static_cast<std::size_t>(path)];
+}
+
+std::atomic<Path>& ChosenPath() {
+    static std::atomic<Path> path{Detected(Path::kAvx512Vbmi) ? Path::kAvx512Vbmi
+                                  : Detected(Path::kAvx2)     ? Path::kAvx2
+                                                              : Path::kScalar};
+    return path;
+}
+
+}  // namespace
+
+bool Supports(Path path) { return static_cast<std::size_t>(path) < 3 && Detected(path); }
+
+bool SetPath(Path path) {
+    if (!Supports(path)) return false;
+    ChosenPath().store(path, std::memory_order_relaxed);
+    return true;
+}
+
+Path CurrentPath() { return ChosenPath().load(std::memory_order_relaxed); }
+
+void Hash::update(const std::uint8_t* data, std::size_t length) {
+    if (finalized_ || data == nullptr || length == 0) return;
+    Kernel::Run run{counts_.data(), recent_[3], recent_[2], recent_[1], recent_[0], checksum_};
+    std::size_t i = 0;
+    // The stream's first four bytes only fill the window.
+    for (; i < length && length_ + i < 4; ++i) {
+        run.a4 = run.a3;
+        run.a3 = run.a2;
+        run.a2 = run.a1;
+        run.a1 = data[i];
+    }
+    // Vector paths read each position's window from data: the first four
+    // positions of a buffer are the scalar path's, as are those after the
+    // last whole block.
+    const std::size_t head = std::min(length, std::max<std::size_t>(i, 4));
+    UpdateScalar(run, data, i, head);
+    i = head;
+    switch (CurrentPath()) {
+        case Path::kAvx512Vbmi: i = Kernel::UpdateAvx512Vbmi(run, data, i, length); break;
+        case Path::kAvx2: i = Kernel::UpdateAvx2(run, data, i, length); break;
+        case Path::kScalar: break;
+    }
+    UpdateScalar(run, data, i, length);
+    checksum_ = static_cast<std::uint8_t>(run.checksum);
+    recent_ = {static_cast<std::uint8_t>(run.a4), static_cast<std::uint8_t>(run.a3), static_cast<std::uint8_t>(run.a2),
+               static_cast<std::uint8_t>(run.a1)};
     length_ += length;
 }
 
@@ -113,7 +135,7 @@ void Hash::final() {
     if (length_ < kMinLength || length_ > kMaxLength) return;
 
     std::array<std::uint64_t, 256> bucket;
-    for (unsigned z = 0; z < 256; ++z) bucket[kPearson[z]] = counts_[z];
+    for (unsigned z = 0; z < 256; ++z) bucket[kPearson[z]] = counts_[z] + counts_[256 + z];
     std::array<std::uint64_t, kCodedBuckets> sorted;
     std::copy_n(bucket.begin(), kCodedBuckets, sorted.begin());
     std::sort(sorted.begin(), sorted.end());

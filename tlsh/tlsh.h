@@ -10,6 +10,15 @@
 
 namespace Tlsh {
 
+// How update() computes: the scalar code runs everywhere, the vector ones
+// where the processor has the instructions. All give the same digests.
+enum class Path { kScalar, kAvx2, kAvx512Vbmi };
+bool Supports(Path path);
+// The path every Hash takes from now on (all threads); false, and no change,
+// when the processor lacks it. Until then: AVX-512 VBMI, else AVX2, else scalar.
+bool SetPath(Path path);
+Path CurrentPath();
+
 class Hash {
 public:
     // Inputs shorter than this give no digest.
@@ -28,9 +37,10 @@ public:
 private:
     static constexpr std::size_t kBodyBytes = 32;
 
-    // Triplet counts before the last Pearson round (a permutation): final()
-    // turns them into bucket counts, of which the first 128 make the digest.
-    std::array<std::uint64_t, 256> counts_{};
+    // Triplet counts before the last Pearson round (a permutation), even and
+    // odd positions apart: final() sums them into bucket counts, of which the
+    // first 128 make the digest.
+    std::array<std::uint64_t, 2 * 256> counts_{};
     std::array<std::uint8_t, 4> recent_{};  // the last four bytes seen, oldest first
     std::uint64_t length_ = 0;
     std::uint8_t checksum_ = 0;

@@ -1,0 +1,92 @@
+// What the TLSH update paths share (internal): the tables, the running state
+// between positions, and the counting of index blocks that vector code filled.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace Tlsh::Kernel {
+
+// The permutation of 0..255 published with Pearson hashing (1990): the mixing
+// step of every mapping.
+inline constexpr std::array<std::uint8_t, 256> kPearson = {
+    1,   87,  49,  12,  176, 178, 102, 166, 121, 193, 6,   84,  249, 230, 44,  163, 14,  197, 213, 181, 161, 85,
+    218, 80,  64,  239, 24,  226, 236, 142, 38,  200, 110, 177, 104, 103, 141, 253, 255, 50,  77,  101, 81,  18,
+    45,  96,  31,  222, 25,  107, 190, 70,  86,  237, 240, 34,  72,  242, 20,  214, 244, 227, 149, 235, 97,  234,
+    57,  22,  60,  250, 82,  175, 208, 5,   127, 199, 111, 62,  135, 248, 174, 169, 211, 58,  66,  154, 106, 195,
+    245, 171, 17,  187, 182, 179, 0,   243, 132, 56,  148, 75,  128, 133, 158, 100, 130, 126, 91,  13,  153, 246,
+    216, 219, 119, 68,  223, 78,  83,  88,  201, 99,  122, 11,  92,  32,  136, 114, 52,  10,  138, 30,  48,  183,
+    156, 35,  61,  26,  143, 74,  251, 94,  129, 162, 63,  152, 170, 7,   115, 167, 241, 206, 3,   150, 55,  59,
+    151, 220, 90,  53,  23,  131, 125, 173, 15,  238, 79,  95,  89,  16,  105, 137, 225, 224, 217, 160, 37,  123,
+    118, 73,  2,   157, 46,  116, 9,   145, 134, 228, 207, 212, 202, 215, 69,  229, 27,  188, 67,  124, 168, 252,
+    42,  4,   29,  108, 21,  247, 19,  205, 39,  203, 233, 40,  186, 147, 198, 192, 155, 33,  164, 191, 98,  204,
+    165, 180, 117, 76,  140, 36,  210, 172, 41,  54,  159, 8,   185, 232, 113, 196, 231, 47,  146, 120, 51,  65,
+    28,  144, 254, 221, 93,  189, 194, 139, 112, 43,  71,  109, 184, 209,
+};
+
+// A bucket is the Pearson hash of (salt, a, b, c); its first round depends on
+// the salt only. kSaltSeed[s] = kPearson[salt s]; salt 0 is the checksum's.
+inline constexpr std::array<std::uint8_t, 7> kSaltSeed = {kPearson[0],  kPearson[2],  kPearson[3], kPearson[5],
+                                                          kPearson[7],  kPearson[11], kPearson[13]};
+
+// The first two Pearson rounds of every salt depend on the newest byte only:
+// one word per byte, salt s in byte s, read with a single load.
+inline constexpr std::array<std::uint64_t, 256> kSaltRows = [] {
+    std::array<std::uint64_t, 256> rows{};
+    for (unsigned x = 0; x < 256; ++x)
+        for (unsigned s = 0; s < kSaltSeed.size(); ++s) rows[x] |= std::uint64_t{kPearson[kSaltSeed[s] ^ x]} << (8 * s);
+    return rows;
+}();
+
+// Salt s's second round mixes the byte kSecond[s] places back, and a
+// triplet's index the byte kLast[s] places back (the checksum, salt 0, has none).
+inline constexpr std::array<int, 7> kSecond = {1, 1, 1, 2, 2, 1, 3}, kLast = {0, 2, 3, 3, 4, 4, 4};
+
+// The running state of a stream. Even and odd positions count in separate
+// arrays (so a run of equal bytes does not wait on its own stores); the
+// counts are of the index before each triplet's last round, a permutation
+// that final() applies once.
+struct Run {
+    std::uint64_t* counts;    // 2 x 256
+    unsigned a1, a2, a3, a4;  // the last four bytes, a1 the newest
+    unsigned checksum;
+};
+
+// Index rows of a block of n positions, by a vector path: row 0 the checksum
+// round's input (before the running checksum), rows 1-6 the triplets'
+// counters. The checksum stays a serial chain; the counting is scalar.
+template <std::size_t n>
+using Rows = std::uint8_t[7][n];
+
+// Counts the block's positions [8 * from, 8 * to). The vector paths count a
+// block in parts between the vector steps of the next one, so the two kinds
+// of work overlap in the processor.
+template <std::size_t n>
+inline void CountEights(Run& run, const Rows<n>& rows, std::size_t from, std::size_t to) {
+    unsigned c = run.checksum;
+    for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
+        // Eight indices per load, taken apart with shifts: loads are the scarce part.
+        std::uint64_t w[7];
+        for (int t = 0; t < 7; ++t) std::memcpy(&w[t], &rows[t][j], 8);
+        for (int k = 0; k < 8; ++k) {
+            std::uint64_t* const count = run.counts + 256 * (k & 1);
+            c = kPearson[(w[0] & 0xFF) ^ c];
+            w[0] >>= 8;
+            for (int t = 1; t < 7; ++t) {
+                ++count[w[t] & 0xFF];
+                w[t] >>= 8;
+            }
+        }
+    }
+    run.checksum = c;
+}
+
+// Vector paths over positions [from, to) of data, from >= 4 (the window comes
+// from data): each does whole blocks only, leaves run at the first position it
+// did not do, and returns that position.
+std::size_t UpdateAvx2(Run& run, const std::uint8_t* data, std::size_t from, std::size_t to);
+std::size_t UpdateAvx512Vbmi(Run& run, const std::uint8_t* data, std::size_t from, std::size_t to);
+
+}  // namespace Tlsh::Kernel
