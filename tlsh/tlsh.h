@@ -15,7 +15,7 @@ namespace Tlsh {
 enum class Path { kScalar, kAvx2, kAvx512Vbmi };
 bool Supports(Path path);
 // The path every Hash takes from now on (all threads); false, and no change,
-// when the processor lacks it. Until then: AVX-512 VBMI, else AVX2, else scalar.
+// when the processor lacks it. Until then: AVX2 where present, else scalar.
 bool SetPath(Path path);
 Path CurrentPath();
 
