@@ -275,10 +275,52 @@ void VisitRuns(const char32_t* at, const char32_t* end, Visit& visit) {
     }
 }
 
+// Counts of up to kMaxDistinct distinct values in an open-addressed table:
+// text that repeats a few code points is counted, and only those are sorted.
+class DistinctCounts {
+public:
+    static constexpr std::size_t kMaxDistinct = 256;
+
+    // False once the values are too many to be worth it.
+    bool Add(char32_t value) {
+        for (std::size_t slot = Hash(value);; slot = (slot + 1) % kSlots) {
+            if (count_[slot] == 0) {
+                if (distinct_ == kMaxDistinct) return false;
+                key_[slot] = value;
+                count_[slot] = 1;
+                keys_[distinct_++] = value;
+                return true;
+            }
+            if (key_[slot] == value) {
+                ++count_[slot];
+                return true;
+            }
+        }
+    }
+    template <typename Visit>
+    void EachInOrder(char32_t* scratch, Visit& visit) {
+        const char32_t* sorted = SortValues(keys_, scratch, distinct_);
+        for (std::size_t i = 0; i < distinct_; ++i) {
+            std::size_t slot = Hash(sorted[i]);
+            while (key_[slot] != sorted[i]) slot = (slot + 1) % kSlots;
+            visit(std::uint64_t{count_[slot]});
+        }
+    }
+
+private:
+    static constexpr std::size_t kSlots = 2 * kMaxDistinct;
+    static std::size_t Hash(char32_t value) { return (value * 0x9E3779B1u) >> 23; }  // 9 bits: kSlots
+    std::uint16_t count_[kSlots] = {};
+    char32_t key_[kSlots];
+    char32_t keys_[kMaxDistinct];
+    std::size_t distinct_ = 0;
+};
+
 // Calls visit(count) for each distinct value among `values`, in ascending
 // order of value; `scratch` has room for as many. Text in one script keeps
 // most of its code points within one aligned window: those are counted in a
-// table, and only the others are sorted.
+// table, and only the others are sorted. Text that repeats a few code points
+// is counted by value. Anything else is sorted whole.
 template <typename Visit>
 void EachCountInOrder(char32_t* values, char32_t* scratch, std::size_t count, Visit visit) {
     if (count <= 32) {
@@ -291,6 +333,10 @@ void EachCountInOrder(char32_t* values, char32_t* scratch, std::size_t count, Vi
     std::size_t sampled_outside = 0;
     for (std::size_t i = 0; i < 16; ++i) sampled_outside += values[i * count / 16] - base >= kWindow;
     if (sampled_outside > 4) {
+        DistinctCounts distinct;
+        std::size_t i = 0;
+        while (i < count && distinct.Add(values[i])) ++i;
+        if (i == count) return distinct.EachInOrder(scratch, visit);
         const char32_t* sorted = SortValues(values, scratch, count);
         return VisitRuns(sorted, sorted + count, visit);
     }
