@@ -122,15 +122,13 @@ std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end
     std::uint64_t total = 0;
     // A sequence starting in a block may read up to three bytes past it.
     while (end - at >= 64 + 3) {
-        std::uint64_t high = 0, continuation = 0;
+        __m128i parts[4];
+        __m128i any_high = _mm_setzero_si128();
         for (unsigned part = 0; part < 4; ++part) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
-            high |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(bytes))} << (16 * part);
-            // 0x80 to 0xBF are -128 to -65 as signed bytes: the continuation bytes.
-            const int tail = _mm_movemask_epi8(_mm_cmplt_epi8(bytes, _mm_set1_epi8(-64)));
-            continuation |= std::uint64_t{static_cast<std::uint16_t>(tail)} << (16 * part);
+            parts[part] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
+            any_high = _mm_or_si128(any_high, parts[part]);
         }
-        if (high == 0) {
+        if (_mm_movemask_epi8(any_high) == 0) {
             for (unsigned part = 0; part < 64; part += 8) {
                 std::uint64_t word;
                 std::memcpy(&word, at + part, sizeof word);
@@ -139,6 +137,12 @@ std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end
             at += 64;
             total += 64;
             continue;
+        }
+        std::uint64_t continuation = 0;
+        for (unsigned part = 0; part < 4; ++part) {
+            // 0x80 to 0xBF are -128 to -65 as signed bytes: the continuation bytes.
+            const int tail = _mm_movemask_epi8(_mm_cmplt_epi8(parts[part], _mm_set1_epi8(-64)));
+            continuation |= std::uint64_t{static_cast<std::uint16_t>(tail)} << (16 * part);
         }
         std::uint64_t starts = ~continuation | 1;  // a stray continuation byte first is decoded alone
         unsigned offset = 0;
