@@ -52,8 +52,9 @@ void UpdateScalar(Kernel::Run& run, const std::uint8_t* data, std::size_t from, 
     unsigned a1 = run.a1, a2 = run.a2, a3 = run.a3, a4 = run.a4, checksum = run.checksum;
     for (std::size_t i = from; i < to; ++i) {
         const unsigned a0 = data[i];
-        const std::uint64_t row = kSaltRows[a0];
-        const auto salt = [row](unsigned s) { return static_cast<unsigned>(row >> (8 * s)) & 0xFF; };
+        // Byte loads from the row: cheaper here than shifting one word apart.
+        const auto* row = reinterpret_cast<const std::uint8_t*>(&kSaltRows[a0]);
+        const auto salt = [row](unsigned s) { return static_cast<unsigned>(row[s]); };
         checksum = kPearson[kPearson[salt(0) ^ a1] ^ checksum];
         std::uint64_t* const count = run.counts + 256 * (i & 1);
         ++count[kPearson[salt(1) ^ a1] ^ a2];

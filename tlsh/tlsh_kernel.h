@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -32,7 +33,9 @@ inline constexpr std::array<std::uint8_t, 7> kSaltSeed = {kPearson[0],  kPearson
                                                           kPearson[7],  kPearson[11], kPearson[13]};
 
 // The first two Pearson rounds of every salt depend on the newest byte only:
-// one word per byte, salt s in byte s, read with a single load.
+// one word per byte, salt s in byte s (in memory order too), read with a
+// single load.
+static_assert(std::endian::native == std::endian::little);
 inline constexpr std::array<std::uint64_t, 256> kSaltRows = [] {
     std::array<std::uint64_t, 256> rows{};
     for (unsigned x = 0; x < 256; ++x)
