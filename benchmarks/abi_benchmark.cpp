@@ -27,6 +27,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "common/utf.h"
@@ -202,46 +203,35 @@ std::int32_t BareSetProcessMonitoredStatus(Abi::ServiceInterface*, std::uint64_t
 std::int32_t BareAssignInteger(Abi::CallContext*, std::uint32_t, std::uint64_t) { return 0; }
 std::int32_t BareAssignString(Abi::CallContext*, std::uint32_t, const void*, std::uint64_t) { return 0; }
 
-// Swaps trivial variable writes into a call context for its lifetime (the
-// answers were checked beforehand with the host's own).
-class BareCall {
+// Swaps trivial entries into a function table (a service table, a call
+// context) for its lifetime, and puts the host's back after.
+template <typename Table>
+class TrivialEntries {
 public:
-    BareCall(Abi::CallContext* call, bool active) : call_(active ? call : nullptr) {
-        if (call_ == nullptr) return;
-        saved_ = *call_;
-        call_->AssignIntegerVariable = &BareAssignInteger;
-        call_->AssignStringVariable = &BareAssignString;
+    TrivialEntries(Table* table, bool active) : table_(active ? table : nullptr) {
+        if (table_ == nullptr) return;
+        saved_ = *table_;
+        if constexpr (std::is_same_v<Table, Abi::ServiceInterface>) {
+            table_->IsEngineEnabled = &BareIsEngineEnabled;
+            table_->SetProcessMonitoredStatus = &BareSetProcessMonitoredStatus;
+        } else {
+            // The answers were checked beforehand with the host's own writes.
+            table_->AssignIntegerVariable = &BareAssignInteger;
+            table_->AssignStringVariable = &BareAssignString;
+        }
     }
-    ~BareCall() {
-        if (call_ != nullptr) *call_ = saved_;
+    ~TrivialEntries() {
+        if (table_ != nullptr) *table_ = saved_;
     }
-    BareCall(const BareCall&) = delete;
-    BareCall& operator=(const BareCall&) = delete;
+    TrivialEntries(const TrivialEntries&) = delete;
+    TrivialEntries& operator=(const TrivialEntries&) = delete;
 
 private:
-    Abi::CallContext* call_;
-    Abi::CallContext saved_{};
+    Table* table_;
+    Table saved_{};
 };
-
-// Swaps the trivial entries into a service table for its lifetime.
-class BareHost {
-public:
-    BareHost(Abi::ServiceInterface* si, bool active) : si_(active ? si : nullptr) {
-        if (si_ == nullptr) return;
-        saved_ = *si_;
-        si_->IsEngineEnabled = &BareIsEngineEnabled;
-        si_->SetProcessMonitoredStatus = &BareSetProcessMonitoredStatus;
-    }
-    ~BareHost() {
-        if (si_ != nullptr) *si_ = saved_;
-    }
-    BareHost(const BareHost&) = delete;
-    BareHost& operator=(const BareHost&) = delete;
-
-private:
-    Abi::ServiceInterface* si_;
-    Abi::ServiceInterface saved_{};
-};
+using BareHost = TrivialEntries<Abi::ServiceInterface>;
+using BareCall = TrivialEntries<Abi::CallContext>;
 
 std::string NeedText(const CallResult& r, std::uint32_t ref, const std::function<bool(const std::string&)>& good,
                      const char* what) {

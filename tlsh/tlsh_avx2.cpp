@@ -91,12 +91,7 @@ TARGET std::size_t UpdateAvx2(Run& run, const std::uint8_t* data, std::size_t fr
             if (i > from) CountEights<kBlock>(run, rows[b ^ 1], s * kEights / 7, (s + 1) * kEights / 7);
         }
     }
-    CountEights<kBlock>(run, rows[b ^ 1], 0, kEights);
-    run.a1 = data[i - 1];
-    run.a2 = data[i - 2];
-    run.a3 = data[i - 3];
-    run.a4 = data[i - 4];
-    return i;
+    return FinishBlocks<kBlock>(run, rows[b ^ 1], data, i);
 }
 
 }  // namespace Tlsh::Kernel

@@ -86,6 +86,18 @@ inline void CountEights(Run& run, const Rows<n>& rows, std::size_t from, std::si
     run.checksum = c;
 }
 
+// Ends a vector path at position i: counts its last block and takes the
+// window from the data, and returns i.
+template <std::size_t n>
+inline std::size_t FinishBlocks(Run& run, const Rows<n>& last, const std::uint8_t* data, std::size_t i) {
+    CountEights<n>(run, last, 0, n / 8);
+    run.a1 = data[i - 1];
+    run.a2 = data[i - 2];
+    run.a3 = data[i - 3];
+    run.a4 = data[i - 4];
+    return i;
+}
+
 // Vector paths over positions [from, to) of data, from >= 4 (the window comes
 // from data): each does whole blocks only, leaves run at the first position it
 // did not do, and returns that position.

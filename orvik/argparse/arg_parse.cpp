@@ -108,6 +108,12 @@ const char* ArgParse::GetStringData(ArgName arg, std::uint64_t& length) const {
     return data;
 }
 
+std::string_view ArgParse::GetStringView(ArgName arg) const {
+    std::uint64_t length = 0;
+    const char* data = GetStringData(arg, length);
+    return data != nullptr ? std::string_view(data, static_cast<std::size_t>(length)) : std::string_view();
+}
+
 std::uint32_t ArgParse::BindingReference(ArgName arg, std::uint32_t storage_class) const {
     const Abi::ArgumentValue* v = Find(arg);
     if (v == nullptr || v->kind == Abi::kValueUndefined)

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "orvik/context/argument_descriptor.h"
 #include "orvik/context/host_abi.h"
@@ -53,6 +54,8 @@ public:
     std::string GetName(ArgName arg) const;
     // Pointer to the value's bytes (length in `length`), or null when absent.
     const char* GetStringData(ArgName arg, std::uint64_t& length) const;
+    // The value's bytes where the host keeps them for the call; empty when absent.
+    std::string_view GetStringView(ArgName arg) const;
     // Bindings are small values: taking one allocates nothing.
     IntegerAddress GetIntegerAddress(ArgName arg) const;
     StringAddress GetStringAddress(ArgName arg) const;

@@ -7,12 +7,10 @@
 namespace ScanEngine::File {
 
 std::int64_t Entropy(Invocation& call) {
-    std::uint64_t size = 0;
-    const char* data = call.args.GetStringData(arg::text, size);
     const auto length = call.args.GetIntegerAddressIfGiven(arg::length);
     // The text is required, so the parser has seen it; a host that still
     // hands over no bytes gets the answer for the empty text.
-    const TextEntropy measured = MeasureEntropy(data != nullptr ? std::string_view(data, size) : std::string_view());
+    const TextEntropy measured = MeasureEntropy(call.args.GetStringView(arg::text));
     if (length) length->Assign(measured.length);
     return measured.entropy;
 }

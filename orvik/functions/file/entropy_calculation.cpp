@@ -7,6 +7,7 @@
 #include <emmintrin.h>
 #include <memory>
 #include <numbers>
+#include <vector>
 
 #include "code_point_order.h"
 #include "common/non_copyable.h"
@@ -144,15 +145,15 @@ private:
     static constexpr std::size_t kPages = 0x110000 / kPageSize;
 
     std::uint64_t* MakePage(std::size_t index) {
+        owned_.push_back(std::make_unique<std::uint64_t[]>(kPageSize));  // zero-filled
         made_[index / 64] |= std::uint64_t{1} << (index % 64);
-        owned_[index] = std::make_unique<std::uint64_t[]>(kPageSize);  // zero-filled
-        return owned_[index].get();
+        return owned_.back().get();
     }
 
     std::array<std::array<std::uint64_t, kPageSize>, kLanes> lanes_{};
     std::array<std::uint64_t*, kPages> pages_{lanes_[0].data()};  // page 0 is the first lane
     std::array<std::uint64_t, kPages / 64> made_{};                // pages 1 and up that exist
-    std::unique_ptr<std::unique_ptr<std::uint64_t[]>[]> owned_ = std::make_unique<std::unique_ptr<std::uint64_t[]>[]>(kPages);
+    std::vector<std::unique_ptr<std::uint64_t[]>> owned_;          // pages 1 and up, in the order made
 };
 
 TextEntropy MeasureLongText(const unsigned char* at, const unsigned char* end) {

@@ -175,8 +175,7 @@ void WriteString(const StringAddress& out, const RecordEntry& entry, LibraryCont
 // A UTF-16 entry's code units, read straight from the record.
 std::wstring WideText(const RecordEntry& entry) {
     std::wstring units(entry.length / 2, L'\0');
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<wchar_t>(entry.data[2 * i] | entry.data[2 * i + 1] << 8);
+    entry.CopyUnits(units.data(), units.size());
     return units;
 }
 

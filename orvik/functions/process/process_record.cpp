@@ -79,16 +79,14 @@ std::string RecordEntry::Text() const {
     char16_t units[512];
     const std::size_t count = length / 2;
     if (count > std::size(units)) return Common::Utf16ToUtf8(Utf16());
-    for (std::size_t i = 0; i < count; ++i) units[i] = static_cast<char16_t>(ReadUnsigned(data + 2 * i, 2));
+    CopyUnits(units, count);
     return Common::Utf16ToUtf8(std::u16string_view(units, count));
 }
 
 std::u16string RecordEntry::Utf16() const {
     if (type != RecordValueType::kUtf16Text || data == nullptr) return {};
     std::u16string units(length / 2, u'\0');
-    // The data has no alignment of its own: copy unit by unit.
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(ReadUnsigned(data + 2 * i, 2));
+    CopyUnits(units.data(), units.size());
     return units;
 }
 

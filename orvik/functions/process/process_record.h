@@ -59,6 +59,12 @@ struct RecordEntry {
     std::string Text() const;
     // Type 10 as code units; empty for other types.
     std::u16string Utf16() const;
+    // Type 10's first `count` code units (at most length / 2) into `out`.
+    // The data has no alignment of its own: unit by unit.
+    template <typename Unit>
+    void CopyUnits(Unit* out, std::size_t count) const {
+        for (std::size_t i = 0; i < count; ++i) out[i] = static_cast<Unit>(data[2 * i] | data[2 * i + 1] << 8);
+    }
 };
 
 class ProcessRecordReader {

@@ -19,23 +19,17 @@ std::int64_t Deliver(Invocation& call, const DumpParse<T>& parsed, const Output&
     return 0;
 }
 
-// The dump is read where the host keeps it, for the length of the call.
-std::string_view Dump(const Invocation& call) {
-    std::uint64_t length = 0;
-    const char* data = call.args.GetStringData(arg::hex_input, length);
-    return data != nullptr ? std::string_view(data, static_cast<std::size_t>(length)) : std::string_view();
-}
-
 }  // namespace
 
 std::int64_t RegistryParseInt(Invocation& call) {
-    const std::string_view dump = Dump(call);
+    // Read where the host keeps it, for the length of the call.
+    const std::string_view dump = call.args.GetStringView(arg::hex_input);
     const auto output = call.args.GetIntegerAddress(arg::value);
     return Deliver(call, ParseRegistryInt(dump), output);
 }
 
 std::int64_t RegistryParseString(Invocation& call) {
-    const std::string_view dump = Dump(call);
+    const std::string_view dump = call.args.GetStringView(arg::hex_input);
     const auto output = call.args.GetStringAddress(arg::text);
     return Deliver(call, ParseRegistryString(dump), output);
 }
