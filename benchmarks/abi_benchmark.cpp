@@ -202,6 +202,8 @@ std::int32_t BareIsEngineEnabled(Abi::ServiceInterface*, std::uint32_t engine_id
 std::int32_t BareSetProcessMonitoredStatus(Abi::ServiceInterface*, std::uint64_t, bool) { return 0; }
 std::int32_t BareAssignInteger(Abi::CallContext*, std::uint32_t, std::uint64_t) { return 0; }
 std::int32_t BareAssignString(Abi::CallContext*, std::uint32_t, const void*, std::uint64_t) { return 0; }
+// A host keeps each string's length with it; the reference host looks it up.
+std::uint64_t BareStringLength(Abi::CallContext*, const char* value) { return std::strlen(value); }
 
 // Swaps trivial entries into a function table (a service table, a call
 // context) for its lifetime, and puts the host's back after.
@@ -218,6 +220,7 @@ public:
             // The answers were checked beforehand with the host's own writes.
             table_->AssignIntegerVariable = &BareAssignInteger;
             table_->AssignStringVariable = &BareAssignString;
+            table_->GetStringLength = &BareStringLength;
         }
     }
     ~TrivialEntries() {

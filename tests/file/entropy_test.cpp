@@ -2,9 +2,12 @@
 // the fuzz target's).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "orvik/functions/file/entropy_calculation.h"
+#include "orvik/functions/file/entropy_log.h"
 
 namespace {
 
@@ -100,6 +103,37 @@ TEST(Entropy, EachBadByteIsOneReplacementAndSequencesAreCheckedByValue) {
             EXPECT_EQ(measured.length, times * (26 + c.code_points.size()) + 70) << testing::PrintToString(c.bytes);
         }
     }
+}
+
+// The quick logarithm against the extended-precision one, over every share a text of up to 600 code points can
+// have, around each step of its table, and at the ends of its range.
+TEST(Entropy, QuickLogarithmStaysWithinItsBound) {
+    using ScanEngine::File::EntropyLog::Log;
+    double worst = 0;
+    const auto check = [&](double x) {
+        const long double truth = std::log(static_cast<long double>(x));
+        const long double error = std::fabs(static_cast<long double>(Log(x)) - truth) / (1 + std::fabs(truth));
+        worst = std::max(worst, static_cast<double>(error));
+    };
+    for (unsigned n = 1; n <= 600; ++n)
+        for (unsigned c = 1; c <= n; ++c) check(static_cast<double>(c) / n);
+    for (int j = 0; j < 128; ++j)
+        for (int d = -4; d <= 4; ++d) check(std::ldexp(1 + j / 128.0 + d * 0x1p-52, -1 - j % 63));
+    for (const double x : {std::nextafter(1.0, 0.0), 0.5, 0x1p-64, 0.75}) check(x);
+    EXPECT_LT(worst, 0x1p-44);
+    EXPECT_EQ(Log(1.0), 0.0);
+}
+
+// A sum formed with the quick logarithm is trusted only away from a rounding step; near one it is formed again.
+TEST(Entropy, OnlySumsAwayFromARoundingStepAreTrusted) {
+    using ScanEngine::File::EntropyLog::RoundingIsClear;
+    EXPECT_FALSE(RoundingIsClear(1234.5, 10));
+    EXPECT_FALSE(RoundingIsClear(std::nextafter(1234.5, 0.0), 10));
+    EXPECT_FALSE(RoundingIsClear(0.5 + 1e-7, 1000000));  // the bound grows with the number of terms
+    EXPECT_TRUE(RoundingIsClear(0.5 + 1e-7, 10));
+    EXPECT_TRUE(RoundingIsClear(1234.4999, 10));
+    EXPECT_TRUE(RoundingIsClear(0, 1));
+    EXPECT_TRUE(RoundingIsClear(-1e-15, 1));  // a text of one code point may sum to a hair above zero
 }
 
 }  // namespace

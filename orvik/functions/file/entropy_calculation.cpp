@@ -7,10 +7,12 @@
 #include <emmintrin.h>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "code_point_order.h"
 #include "common/non_copyable.h"
+#include "entropy_log.h"
 #include "utf8_scan.h"
 
 namespace ScanEngine::File {
@@ -21,45 +23,69 @@ using Utf8Scan::DecodeInto;
 using Utf8Scan::DecodeSequence;
 using Utf8Scan::Sequence;
 
-// One term of the sum for a code point seen `count` times among `n`. Texts
-// repeat the same small counts, so the terms for small counts are formed
-// once per text; the value is the same bits whichever way it is reached.
-class Terms {
+// How the terms' logarithms are formed: first quickly, then, for the rare
+// sum that lies too near a rounding step, by the runtime library.
+enum class Precision { kQuick, kLibrary };
+
+// The sum over the code points that occur of ln(p) p / ln 2, p the share of
+// a code point seen `count` times among `n`. Texts repeat the same small
+// counts, so the terms for small counts are formed once per text.
+class EntropySum {
 public:
-    explicit Terms(double n) : n_(n) {}
-    double operator()(std::uint64_t count) {
-        if (count >= kCached) return Term(count);
+    EntropySum(std::uint64_t n, Precision precision) : n_(static_cast<double>(n)), precision_(precision) {}
+
+    void Add(std::uint64_t count) {
+        ++added_;
+        if (count >= kCached) {
+            sum_ += Term(count);
+            return;
+        }
         if (!known_[count]) {
             cache_[count] = Term(count);
             known_[count] = true;
         }
-        return cache_[count];
+        sum_ += cache_[count];
+    }
+
+    // The entropy in hundredths of a bit, rounded half away from zero; none
+    // when the quick logarithms leave the rounding in doubt.
+    std::optional<std::int64_t> Rounded() const {
+        const double scaled = -sum_ * 100;
+        if (precision_ == Precision::kQuick && !EntropyLog::RoundingIsClear(scaled, added_)) return std::nullopt;
+        return std::llround(scaled);
     }
 
 private:
     static constexpr std::size_t kCached = 64;
     double Term(std::uint64_t count) const {
         const double p = static_cast<double>(count) / n_;
-        return std::log(p) * p / std::numbers::ln2;
+        const double log = precision_ == Precision::kQuick ? EntropyLog::Log(p) : std::log(p);
+        return log * p / std::numbers::ln2;
     }
     double n_;
+    Precision precision_;
+    double sum_ = 0;
+    std::size_t added_ = 0;
     std::array<double, kCached> cache_;
     std::array<bool, kCached> known_{};
 };
-
-std::int64_t Rounded(double sum) { return std::llround(-sum * 100); }
 
 // Texts up to this size are counted on the stack: code points below 0x80 in
 // a table, the others collected and sorted, so the work follows the text and
 // not the size of the code-point space.
 constexpr std::size_t kShortText = 4096;
 
-// Code points below 0x80 counted in a table; the others collected for
-// sorting.
+// Texts of at most this many bytes use a smaller frame: less stack to
+// touch for the texts rules hand over most often.
+constexpr std::size_t kTinyText = 256;
+
+// Code points below 0x80 counted in a table; the others, of at most
+// `Capacity`, collected for sorting.
+template <std::size_t Capacity>
 struct ShortTextCounts {
     std::uint16_t ascii[0x80] = {};
     std::size_t other_count = 0;
-    char32_t others[kShortText];
+    char32_t others[Capacity];
 
     void AddAsciiWord(std::uint64_t word) {
         for (unsigned i = 0; i < 8; ++i) ++ascii[(word >> (8 * i)) & 0x7F];
@@ -86,30 +112,35 @@ struct ShortTextCounts {
     }
 };
 
-TextEntropy MeasureShortText(const unsigned char* at, const unsigned char* end) {
-    ShortTextCounts counts;
+template <std::size_t Capacity>
+std::optional<TextEntropy> MeasureShortText(const unsigned char* at, const unsigned char* end, Precision precision) {
+    ShortTextCounts<Capacity> counts;
     TextEntropy result;
     result.length = DecodeInto(at, end, counts);
     if (result.length == 0) return result;
 
-    char32_t scratch[kShortText];
-    Terms term(static_cast<double>(result.length));
-    double sum = 0;
+    char32_t scratch[Capacity];
+    EntropySum sum(result.length, precision);
     std::uint64_t present[2];
     counts.Present(present);
     for (unsigned half = 0; half < 2; ++half) {
         for (std::uint64_t bits = present[half]; bits != 0; bits &= bits - 1)
-            sum += term(counts.ascii[half * 64 + static_cast<unsigned>(std::countr_zero(bits))]);
+            sum.Add(counts.ascii[half * 64 + static_cast<unsigned>(std::countr_zero(bits))]);
     }
-    EachCountInOrder(counts.others, scratch, counts.other_count, [&](std::uint64_t count) { sum += term(count); });
-    result.entropy = Rounded(sum);
+    EachCountInOrder(counts.others, scratch, counts.other_count, [&](std::uint64_t count) { sum.Add(count); });
+    const auto rounded = sum.Rounded();
+    if (!rounded) return std::nullopt;
+    result.entropy = *rounded;
     return result;
 }
 
 // Occurrences per code point for longer texts, in pages of 256 code points
 // made on first use, with a record of which pages exist, so that the final
 // walk visits only those. Page 0 comes in lanes, so that a run of one ASCII
-// character does not wait on its own increments.
+// character does not wait on its own increments. Counts are 32 bits wide
+// when the text is short enough for that (no count exceeds the text's
+// bytes): half the memory, which text spread over every plane fills.
+template <typename Count>
 class CodePointCounts : public Common::NonCopyable {
 public:
     // Eight bytes below 0x80, whatever their order in the word.
@@ -117,7 +148,7 @@ public:
         for (unsigned i = 0; i < 8; ++i) ++lanes_[i % kLanes][(word >> (8 * i)) & 0xFF];
     }
     void Add(char32_t code_point) {
-        std::uint64_t*& page = pages_[code_point / kPageSize];
+        Count*& page = pages_[code_point / kPageSize];
         if (page == nullptr) page = MakePage(code_point / kPageSize);
         ++page[code_point % kPageSize];
     }
@@ -132,7 +163,7 @@ public:
         }
         for (std::size_t word = 0; word < made_.size(); ++word) {
             for (std::uint64_t bits = made_[word]; bits != 0; bits &= bits - 1) {
-                const std::uint64_t* page = pages_[word * 64 + static_cast<unsigned>(std::countr_zero(bits))];
+                const Count* page = pages_[word * 64 + static_cast<unsigned>(std::countr_zero(bits))];
                 for (std::size_t c = 0; c < kPageSize; ++c)
                     if (page[c] != 0) visit(page[c]);
             }
@@ -144,26 +175,28 @@ private:
     static constexpr std::size_t kPageSize = 256;
     static constexpr std::size_t kPages = 0x110000 / kPageSize;
 
-    std::uint64_t* MakePage(std::size_t index) {
-        owned_.push_back(std::make_unique<std::uint64_t[]>(kPageSize));  // zero-filled
+    Count* MakePage(std::size_t index) {
+        owned_.push_back(std::make_unique<Count[]>(kPageSize));  // zero-filled
         made_[index / 64] |= std::uint64_t{1} << (index % 64);
         return owned_.back().get();
     }
 
-    std::array<std::array<std::uint64_t, kPageSize>, kLanes> lanes_{};
-    std::array<std::uint64_t*, kPages> pages_{lanes_[0].data()};  // page 0 is the first lane
+    std::array<std::array<Count, kPageSize>, kLanes> lanes_{};
+    std::array<Count*, kPages> pages_{lanes_[0].data()};  // page 0 is the first lane
     std::array<std::uint64_t, kPages / 64> made_{};                // pages 1 and up that exist
-    std::vector<std::unique_ptr<std::uint64_t[]>> owned_;          // pages 1 and up, in the order made
+    std::vector<std::unique_ptr<Count[]>> owned_;          // pages 1 and up, in the order made
 };
 
-TextEntropy MeasureLongText(const unsigned char* at, const unsigned char* end) {
-    const auto counts = std::make_unique<CodePointCounts>();
+template <typename Count>
+std::optional<TextEntropy> MeasureLongText(const unsigned char* at, const unsigned char* end, Precision precision) {
+    const auto counts = std::make_unique<CodePointCounts<Count>>();
     TextEntropy result;
     result.length = DecodeInto(at, end, *counts);
-    Terms term(static_cast<double>(result.length));
-    double sum = 0;
-    counts->EachInOrder([&](std::uint64_t count) { sum += term(count); });
-    result.entropy = Rounded(sum);
+    EntropySum sum(result.length, precision);
+    counts->EachInOrder([&](std::uint64_t count) { sum.Add(count); });
+    const auto rounded = sum.Rounded();
+    if (!rounded) return std::nullopt;
+    result.entropy = *rounded;
     return result;
 }
 
@@ -171,8 +204,12 @@ TextEntropy MeasureLongText(const unsigned char* at, const unsigned char* end) {
 
 TextEntropy MeasureEntropy(std::string_view text) {
     const auto at = reinterpret_cast<const unsigned char*>(text.data());
-    if (text.size() <= kShortText) return MeasureShortText(at, at + text.size());
-    return MeasureLongText(at, at + text.size());
+    const auto measure = text.size() <= kTinyText    ? MeasureShortText<kTinyText>
+                         : text.size() <= kShortText ? MeasureShortText<kShortText>
+                         : text.size() <= UINT32_MAX ? MeasureLongText<std::uint32_t>
+                                                     : MeasureLongText<std::uint64_t>;
+    if (const auto quick = measure(at, at + text.size(), Precision::kQuick)) return *quick;
+    return *measure(at, at + text.size(), Precision::kLibrary);  // counted again: rare enough not to keep counts
 }
 
 std::u32string DecodeForEntropy(std::string_view text) {

@@ -20,7 +20,10 @@ struct TextEntropy {
 // U+FFFD (all three bytes consumed); a four-byte sequence worth 0x10000 to
 // 0x10FFFF. Any other byte is consumed alone as one U+FFFD; runs of bad
 // bytes are not merged. The sum runs over the distinct code points in
-// ascending order: s += ln(p) * p / ln(2), result llround(-s * 100).
+// ascending order: s += ln(p) * p / ln(2) with the runtime library's
+// logarithm, result llround(-s * 100). (The sum is first formed with a
+// quicker logarithm of known error, and formed as above only when that
+// leaves the rounding in doubt: the result is the same.)
 TextEntropy MeasureEntropy(std::string_view text);
 
 // The code points MeasureEntropy counts, in text order.
