@@ -11,12 +11,6 @@
 
 namespace ScanEngine {
 
-inline constexpr std::size_t kArgumentNameCount = 119;
-
-// Every pair once: first the pairs in the order the function registry first
-// uses them, then the pairs that no descriptor list uses.
-extern const std::array<ArgName, kArgumentNameCount> kArgumentNameTable;
-
 namespace arg {
 inline constexpr ArgName path                {"path", "PATH"};
 inline constexpr ArgName rule                {"rule", "RULE_ID"};

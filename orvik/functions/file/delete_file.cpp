@@ -8,7 +8,7 @@
 #include "common/format_string.h"
 #include "common/utf.h"
 #include "file_actions.h"
-#include "file_functions.h"
+#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
 #include "orvik/context/security_token.h"

@@ -1,7 +1,7 @@
 // Entropy of a text a rule hands over: computed here, nothing asked of the
 // host or the system.
 #include "entropy_calculation.h"
-#include "file_functions.h"
+#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 
 namespace ScanEngine::File {

@@ -3,7 +3,7 @@
 // identity has been dropped again.
 #include "common/os_path_winapi.h"
 #include "file_actions.h"
-#include "file_functions.h"
+#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 #include "run_as_caller.h"
 

@@ -10,7 +10,7 @@
 #include "common/error.h"
 #include "common/format_string.h"
 #include "file_actions.h"
-#include "file_functions.h"
+#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/security_token.h"
 

@@ -9,7 +9,7 @@
 #include "common/os_path.h"
 #include "common/utf.h"
 #include "file_actions.h"
-#include "file_functions.h"
+#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 #include "version_query.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "common/format_string.h"
-#include "file_functions.h"
+#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
 #include "orvik/context/security_token.h"

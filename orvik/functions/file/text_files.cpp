@@ -5,7 +5,7 @@
 #include "common/format_string.h"
 #include "common/os_path_winapi.h"
 #include "file_actions.h"
-#include "file_functions.h"
+#include "orvik/functions/handlers.h"
 #include "host_file_read.h"
 #include "orvik/context/argument_names.h"
 #include "run_as_caller.h"

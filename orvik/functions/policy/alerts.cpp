@@ -8,7 +8,7 @@
 #include "common/format_string.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/call_reporting.h"
-#include "policy_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::Policy {
 namespace {

@@ -1,7 +1,7 @@
 // Questions and switches whose answer belongs to the host's policy store; the
 // host's integer result goes back to the rule unchanged.
 #include "orvik/context/argument_names.h"
-#include "policy_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::Policy {
 namespace {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "orvik/context/argument_names.h"
-#include "policy_functions.h"
+#include "orvik/functions/handlers.h"
 #include <random>
 
 #include "random_draw.h"

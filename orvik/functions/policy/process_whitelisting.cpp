@@ -3,7 +3,7 @@
 // whitelisting tells the rules engine afterwards.
 #include "common/error.h"
 #include "orvik/context/argument_names.h"
-#include "policy_functions.h"
+#include "orvik/functions/handlers.h"
 #include "target_process.h"
 
 namespace ScanEngine::Policy {

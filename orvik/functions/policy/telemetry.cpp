@@ -1,7 +1,7 @@
 // Telemetry events. Detection and feature events get a body built here from
 // the rule's arguments; a rule-made JSON event goes to the host unchanged.
 #include "orvik/context/argument_names.h"
-#include "policy_functions.h"
+#include "orvik/functions/handlers.h"
 #include "telemetry_body.h"
 
 namespace ScanEngine::Policy {

@@ -5,7 +5,7 @@
 
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
-#include "policy_functions.h"
+#include "orvik/functions/handlers.h"
 #include "uuid_text.h"
 
 namespace ScanEngine::Policy {

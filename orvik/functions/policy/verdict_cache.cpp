@@ -6,7 +6,7 @@
 
 #include "orvik/context/argument_names.h"
 #include "orvik/context/security_token.h"
-#include "policy_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::Policy {
 namespace {

@@ -6,7 +6,7 @@
 #include "common/format_string.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/call_reporting.h"
-#include "policy_functions.h"
+#include "orvik/functions/handlers.h"
 #include "target_process.h"
 
 namespace ScanEngine::Policy {

@@ -12,7 +12,7 @@
 #include "orvik/context/host_entry.h"
 #include "orvik/context/host_objects.h"
 #include "process_cache_caller.h"
-#include "process_functions.h"
+#include "orvik/functions/handlers.h"
 #include "process_record.h"
 #include "sid_text.h"
 

@@ -14,7 +14,7 @@
 #include "common/unique_handle.h"
 #include "common/utf.h"
 #include "orvik/context/argument_names.h"
-#include "process_functions.h"
+#include "orvik/functions/handlers.h"
 #include "sid_parse.h"
 #include "sid_text.h"
 #include "token_information.h"

@@ -7,7 +7,7 @@
 #include "orvik/context/argument_names.h"
 #include "orvik/context/security_token.h"
 #include "orvik/impersonation/impersonation.h"
-#include "process_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::Process {
 namespace {

@@ -17,7 +17,7 @@
 #include "common/unique_handle.h"
 #include "memory_statistic_text.h"
 #include "orvik/context/argument_names.h"
-#include "process_functions.h"
+#include "orvik/functions/handlers.h"
 #include "thread_start_address.h"
 
 namespace ScanEngine::Process {

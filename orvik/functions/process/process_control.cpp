@@ -18,7 +18,7 @@
 #include "module_file_name.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
-#include "process_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::Process {
 namespace {

@@ -8,7 +8,7 @@
 #include "common/format_string.h"
 #include "common/unique_handle.h"
 #include "orvik/context/argument_names.h"
-#include "process_functions.h"
+#include "orvik/functions/handlers.h"
 #include "token_information.h"
 
 namespace ScanEngine::Process {

@@ -4,7 +4,7 @@
 #include "common/error.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
-#include "process_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::Process {
 

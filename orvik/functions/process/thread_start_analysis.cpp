@@ -20,7 +20,7 @@
 #include "common/utf.h"
 #include "orvik/context/argument_names.h"
 #include "module_file_name.h"
-#include "process_functions.h"
+#include "orvik/functions/handlers.h"
 #include "thread_start_address.h"
 
 namespace ScanEngine::Process {

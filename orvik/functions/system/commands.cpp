@@ -8,7 +8,7 @@
 #include "common/child_process.h"
 #include "common/utf.h"
 #include "orvik/context/argument_names.h"
-#include "system_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::System {
 

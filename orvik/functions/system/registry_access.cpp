@@ -16,7 +16,7 @@
 #include "orvik/context/host_objects.h"
 #include "orvik/context/security_token.h"
 #include "orvik/impersonation/impersonation.h"
-#include "system_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::System {
 namespace {

@@ -2,7 +2,7 @@
 // or a text. The parsing itself lives in registry_data.
 #include "orvik/context/argument_names.h"
 #include "registry_data.h"
-#include "system_functions.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::System {
 namespace {

@@ -10,7 +10,7 @@
 #include "common/non_copyable.h"
 #include "common/utf.h"
 #include "orvik/context/argument_names.h"
-#include "system_functions.h"
+#include "orvik/functions/handlers.h"
 #include "volume_map.h"
 
 namespace ScanEngine::System {

@@ -9,7 +9,7 @@
 #include "common/utf.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/impersonation/impersonation.h"
-#include "system_functions.h"
+#include "orvik/functions/handlers.h"
 #include "wmi_consumer_reader.h"
 #include "wql_query.h"
 
