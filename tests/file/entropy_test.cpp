@@ -8,6 +8,7 @@
 
 #include "orvik/functions/file/entropy_calculation.h"
 #include "orvik/functions/file/entropy_log.h"
+#include "orvik/functions/file/utf8_scan.h"
 
 namespace {
 
@@ -134,6 +135,31 @@ TEST(Entropy, OnlySumsAwayFromARoundingStepAreTrusted) {
     EXPECT_TRUE(RoundingIsClear(1234.4999, 10));
     EXPECT_TRUE(RoundingIsClear(0, 1));
     EXPECT_TRUE(RoundingIsClear(-1e-15, 1));  // a text of one code point may sum to a hair above zero
+}
+
+TEST(Entropy, BlockWalkerDecodesSequencesCutByPartsAndBlocks) {
+    struct Piece { std::size_t at; std::string bytes; std::u32string code_points; };  // blocks start at 3, after "abc"
+    struct Collect : std::u32string {
+        void AddAsciiWord(std::uint64_t word) { for (int i = 0; i < 64; i += 8) Add(char32_t(word >> i & 0xFF)); }
+        void Add(char32_t code_point) { push_back(code_point); }
+    };
+    for (const Piece& last : {Piece{194, "\xE4\xB8\xAD", {0x4E2D}}, Piece{193, "\xED\xBF\xBF", {kBad}}}) {
+        std::string text = "abc";
+        std::u32string expected = U"abc";
+        Collect sink;
+        for (const Piece& piece : std::initializer_list<Piece>{{17, "\xF0\x9F\x98\x80", {0x1F600}},
+                 {33, "\xE4\xB8\xAD", {0x4E2D}}, {49, "\xC3\xA9\xA9", {0xE9, kBad}}, {65, "\xED\xA0\x80", {kBad}},
+                 {72, "\xF4\x90\x80\x80x\xF4\x8F\xBF\xBF", {kBad, kBad, kBad, kBad, 0x78, 0x10FFFF}},
+                 {87, "\xE0\x9F\xBF\xE0\xA0\x80\xC2\x80\xC1\xBF", {kBad, kBad, kBad, 0x800, 0x80, kBad, kBad}},
+                 {130, "\xF0\x9F\x98\x80", {0x1F600}}, last, {214, "\xE4", {kBad}}}) {
+            expected += std::u32string(piece.at - text.size(), 'x') + piece.code_points;
+            text += std::string(piece.at - text.size(), 'x') + piece.bytes;
+        }
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+        EXPECT_EQ(ScanEngine::File::Utf8Scan::DecodeInto(bytes, bytes + text.size(), sink), expected.size());
+        std::ranges::sort(expected), std::ranges::sort(sink);  // the order within a block is not kept
+        EXPECT_EQ(std::u32string(sink), expected);
+    }
 }
 
 }  // namespace

@@ -74,96 +74,88 @@ inline Sequence DecodeWithinText(const unsigned char* at) {
     return sequence;
 }
 
-// Per lead byte: the length of the sequence it starts (0: none) in the low
-// byte, its value bits above.
-constexpr std::array<std::uint16_t, 256> MakeLeadInfo() {
-    std::array<std::uint16_t, 256> info{};
-    for (unsigned byte = 0; byte < 256; ++byte) {
-        const unsigned length = byte < 0x80                ? 1
-                                : (byte & 0xE0) == 0xC0    ? 2
-                                : (byte & 0xF0) == 0xE0    ? 3
-                                : (byte & 0xF8) == 0xF0    ? 4
-                                                           : 0;
-        const unsigned value_bits = length == 1 ? 0x7F : length == 0 ? 0 : 0x7F >> length;
-        info[byte] = static_cast<std::uint16_t>(length | value_bits << 8);
+namespace Detail {
+
+// Bit masks of one 64-byte block, by position p: which bytes are not ASCII,
+// which start a valid sequence (any length, 3 or 4 bytes, 4 bytes), and
+// which start an encoded surrogate (a valid 3-byte sequence that counts as
+// U+FFFD). The 32-bit value of a sequence is written at its last byte.
+struct BlockMasks {
+    std::uint64_t not_ascii = 0, valid = 0, valid34 = 0, valid4 = 0, surrogate = 0;
+};
+
+inline __m128i Load(const unsigned char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+inline __m128i Bytes(int value) { return _mm_set1_epi8(static_cast<char>(value)); }
+// 0x80 to 0xBF are -128 to -65 as signed bytes.
+inline __m128i Continuation(__m128i bytes) { return _mm_cmplt_epi8(bytes, Bytes(-64)); }
+
+// Sixteen positions from `at`, which may read three bytes before and after
+// them. Every position is decoded as if a sequence started there.
+inline void DecodePositions(const unsigned char* at, unsigned shift, BlockMasks& masks, std::uint32_t* values) {
+    const __m128i b0 = Load(at), b1 = Load(at + 1);
+    // Lead classes as signed bytes: C2..DF, E0..EF, F0..F4.
+    const __m128i above_c1 = _mm_cmpgt_epi8(b0, Bytes(0xC1 - 256));
+    const __m128i above_df = _mm_cmpgt_epi8(b0, Bytes(0xDF - 256));
+    const __m128i above_ef = _mm_cmpgt_epi8(b0, Bytes(0xEF - 256));
+    const __m128i lead2 = _mm_andnot_si128(above_df, above_c1);
+    const __m128i lead3 = _mm_andnot_si128(above_ef, above_df);
+    const __m128i lead4 = _mm_and_si128(above_ef, _mm_cmplt_epi8(b0, Bytes(0xF5 - 256)));
+    // The second byte bounds the value: E0 and F0 exclude overlongs, F4
+    // passes U+10FFFF from 90 up, ED starts a surrogate from A0 up.
+    const __m128i from_a0 = _mm_cmpgt_epi8(b1, Bytes(0x9F - 256));
+    const __m128i from_90 = _mm_cmpgt_epi8(b1, Bytes(0x8F - 256));
+    const __m128i out_of_range = _mm_or_si128(
+        _mm_or_si128(_mm_andnot_si128(from_a0, _mm_cmpeq_epi8(b0, Bytes(0xE0))),
+                     _mm_andnot_si128(from_90, _mm_cmpeq_epi8(b0, Bytes(0xF0)))),
+        _mm_and_si128(from_90, _mm_cmpeq_epi8(b0, Bytes(0xF4))));
+    const __m128i tail1 = Continuation(b1);
+    const __m128i tail2 = _mm_and_si128(tail1, Continuation(Load(at + 2)));
+    const __m128i four = _mm_and_si128(lead4, Continuation(Load(at + 3)));
+    const __m128i valid34 = _mm_andnot_si128(out_of_range, _mm_and_si128(_mm_or_si128(lead3, four), tail2));
+    const __m128i valid = _mm_or_si128(valid34, _mm_and_si128(lead2, tail1));
+    const __m128i surrogate = _mm_and_si128(valid34, _mm_and_si128(from_a0, _mm_cmpeq_epi8(b0, Bytes(0xED))));
+    const auto bits = [shift](__m128i mask) {
+        return std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(mask))} << shift;
+    };
+    masks.not_ascii |= bits(b0);
+    masks.valid |= bits(valid);
+    masks.valid34 |= bits(valid34);
+    masks.valid4 |= bits(_mm_and_si128(valid34, four));
+    masks.surrogate |= bits(surrogate);
+
+    // The value of a sequence ending at each position: the continuation
+    // bytes just before it tell its length. Its bits go to three bytes,
+    // low, high and top, from the last four bytes read backwards.
+    const __m128i back1 = Load(at - 1), back2 = Load(at - 2), back3 = Load(at - 3);
+    const __m128i length2 = Continuation(b0);
+    const __m128i length3 = _mm_and_si128(length2, Continuation(back1));
+    const __m128i length4 = _mm_and_si128(length3, Continuation(back2));
+    const __m128i last = _mm_and_si128(b0, Bytes(0x7F));  // ASCII, or 6 bits of a continuation
+    const __m128i second = _mm_and_si128(back1, length2);
+    const __m128i third = _mm_and_si128(back2, length3);
+    // 16-bit shifts move bits across bytes; the masks keep each byte's own.
+    const __m128i low = _mm_or_si128(last, _mm_and_si128(_mm_slli_epi16(second, 6), Bytes(0xC0)));
+    const __m128i high = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(third, 4), Bytes(0xF0)),
+                                      _mm_and_si128(_mm_srli_epi16(second, 2), Bytes(0x0F)));
+    const __m128i top = _mm_and_si128(length4, _mm_or_si128(_mm_and_si128(_mm_slli_epi16(back3, 2), Bytes(0x1C)),
+                                                            _mm_and_si128(_mm_srli_epi16(third, 4), Bytes(0x03))));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low16[2] = {_mm_unpacklo_epi8(low, high), _mm_unpackhi_epi8(low, high)};
+    const __m128i top16[2] = {_mm_unpacklo_epi8(top, zero), _mm_unpackhi_epi8(top, zero)};
+    auto* out = reinterpret_cast<__m128i*>(values);
+    for (unsigned half = 0; half < 2; ++half) {
+        _mm_store_si128(out + 2 * half, _mm_unpacklo_epi16(low16[half], top16[half]));
+        _mm_store_si128(out + 2 * half + 1, _mm_unpackhi_epi16(low16[half], top16[half]));
     }
-    return info;
-}
-constexpr std::array<std::uint16_t, 256> kLeadInfo = MakeLeadInfo();
-
-// Decodes the `length` bytes at `at`, of which all but the first are known
-// to be continuation bytes: the sequence when the lead byte announces
-// exactly that length and the value fits it; length 0 when decoding must
-// look further (a cut-off or overlong sequence, a lone lead byte). The table
-// load depends on the text, not on the previous sequence.
-inline Sequence DecodeBetweenStarts(const unsigned char* at, unsigned length) {
-    const unsigned info = kLeadInfo[at[0]];
-    const std::uint32_t value = (((at[0] & (info >> 8)) << 18) | ((at[1] & 0x3Fu) << 12) |
-                                 ((at[2] & 0x3Fu) << 6) | (at[3] & 0x3Fu)) >> ((24 - 6 * length) & 31);
-    // Smallest value of each length: 0, then 1 << 7, 1 << 11, 1 << 16.
-    const unsigned minimum_bit = static_cast<unsigned>((0x100B070000ull >> (8 * (length & 7))) & 0xFF);
-    const std::uint32_t minimum = std::uint32_t{length > 1} << minimum_bit;
-    const bool valid = (info & 0xFF) == length && value >= minimum && value <= 0x10FFFF;
-    const bool surrogate = (value & 0xFFFFF800u) == 0xD800;
-    return {surrogate ? kReplacement : value, valid ? length : 0};
 }
 
-// Decodes the whole text into `sink` (AddAsciiWord for eight ASCII bytes,
-// Add for one code point) and returns the number of code points. Where the
-// text is valid UTF-8 every byte that is not a continuation byte starts a
-// code point, so the starts of a 64-byte block are known before any of its
-// sequences is decoded and the decodes do not wait on each other. A start
-// is decoded knowing its length, the distance to the next start; where the
-// lead byte announces another length the walk goes on one sequence at a
-// time from there, which is exactly where decoding sequence by sequence
-// would stand.
+}  // namespace Detail
+
+// What a block cannot hold, ASCII eight bytes at a time; returns the number
+// of code points.
 template <typename Sink>
-std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end, Sink& sink) {
+std::uint64_t DecodeRest(const unsigned char* at, const unsigned char* const end, Sink& sink) {
     std::uint64_t total = 0;
-    // A sequence starting in a block may read up to three bytes past it.
-    while (end - at >= 64 + 3) {
-        __m128i parts[4];
-        __m128i any_high = _mm_setzero_si128();
-        for (unsigned part = 0; part < 4; ++part) {
-            parts[part] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 16 * part));
-            any_high = _mm_or_si128(any_high, parts[part]);
-        }
-        if (_mm_movemask_epi8(any_high) == 0) {
-            for (unsigned part = 0; part < 64; part += 8) {
-                std::uint64_t word;
-                std::memcpy(&word, at + part, sizeof word);
-                sink.AddAsciiWord(word);
-            }
-            at += 64;
-            total += 64;
-            continue;
-        }
-        std::uint64_t continuation = 0;
-        for (unsigned part = 0; part < 4; ++part) {
-            // 0x80 to 0xBF are -128 to -65 as signed bytes: the continuation bytes.
-            const int tail = _mm_movemask_epi8(_mm_cmplt_epi8(parts[part], _mm_set1_epi8(-64)));
-            continuation |= std::uint64_t{static_cast<std::uint16_t>(tail)} << (16 * part);
-        }
-        std::uint64_t starts = ~continuation | 1;  // a stray continuation byte first is decoded alone
-        unsigned offset = 0;
-        for (;;) {
-            starts &= starts - 1;
-            if (starts == 0) break;
-            const auto next = static_cast<unsigned>(std::countr_zero(starts));
-            const Sequence sequence = DecodeBetweenStarts(at + offset, next - offset);
-            if (sequence.length == 0) break;
-            sink.Add(sequence.code_point);
-            ++total;
-            offset = next;
-        }
-        // The last start of the block, whose sequence may run past it, or
-        // one the lengths did not agree on.
-        const Sequence sequence = DecodeWithinText(at + offset);
-        sink.Add(sequence.code_point);
-        ++total;
-        at += offset + sequence.length;
-    }
-    // What is left, and short texts: ASCII eight bytes at a time.
     while (end - at >= 8) {
         std::uint64_t word;
         std::memcpy(&word, at, sizeof word);
@@ -185,6 +177,69 @@ std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end
         ++total;
     }
     return total;
+}
+
+// Decodes the whole text into `sink` (AddAsciiWord for eight ASCII bytes,
+// Add for one code point; within a block of 64 bytes in no set order) and
+// returns the number of code points. Decoding sequence by sequence visits a
+// byte exactly when no valid sequence started before it covers it: every
+// byte that is not a continuation byte is visited, so every valid lead is,
+// and the covered bytes follow from the valid leads alone. A block is thus
+// decoded at all its positions at once; a sequence is counted at its last
+// byte, a bad byte or surrogate as one U+FFFD.
+template <typename Sink>
+std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end, Sink& sink) {
+    std::uint64_t total = 0;
+    // A block reads three bytes before it and three after it.
+    if (end - at < 64 + 6) return total + DecodeRest(at, end, sink);
+    for (const unsigned char* const first = at + 3; at < first; ++total) {
+        const Sequence sequence = DecodeSequence(at, static_cast<std::size_t>(end - at));
+        sink.Add(sequence.code_point);
+        at += sequence.length;
+    }
+    // Positions 0 to 2 of the next block covered by a sequence of this one,
+    // and the last bytes of those sequences.
+    std::uint64_t carried_covered = 0, carried_ends = 0;
+    while (end - at >= 64 + 3) {
+        __m128i any_high = _mm_setzero_si128();
+        for (unsigned part = 0; part < 64; part += 16) any_high = _mm_or_si128(any_high, Detail::Load(at + part));
+        if (_mm_movemask_epi8(any_high) == 0) {
+            // Nothing carries into a block of ASCII: it holds no continuation byte.
+            for (unsigned part = 0; part < 64; part += 8) {
+                std::uint64_t word;
+                std::memcpy(&word, at + part, sizeof word);
+                sink.AddAsciiWord(word);
+            }
+            at += 64;
+            total += 64;
+            continue;
+        }
+        alignas(16) std::uint32_t values[64];
+        Detail::BlockMasks masks;
+        for (unsigned part = 0; part < 64; part += 16) Detail::DecodePositions(at + part, part, masks, values + part);
+        const std::uint64_t valid2 = masks.valid & ~masks.valid34;
+        const std::uint64_t valid3 = masks.valid34 & ~masks.valid4 & ~masks.surrogate;
+        const std::uint64_t covered = masks.valid << 1 | masks.valid34 << 2 | masks.valid4 << 3 | carried_covered;
+        const std::uint64_t ends = ~masks.not_ascii | valid2 << 1 | valid3 << 2 | masks.valid4 << 3 | carried_ends;
+        const std::uint64_t bad = ~covered & masks.not_ascii & ~masks.valid;
+        carried_covered = masks.valid >> 63 | masks.valid34 >> 62 | masks.valid4 >> 61;
+        carried_ends = valid2 >> 63 | valid3 >> 62 | masks.valid4 >> 61;
+        for (std::uint64_t bits = ends; bits != 0; bits &= bits - 1)
+            sink.Add(values[std::countr_zero(bits)]);
+        const auto replaced = static_cast<unsigned>(std::popcount(bad) + std::popcount(masks.surrogate));
+        for (unsigned n = 0; n < replaced; ++n) sink.Add(kReplacement);
+        total += static_cast<unsigned>(std::popcount(ends)) + replaced;
+        at += 64;
+    }
+    // A sequence cut by the last block (a surrogate was counted at its lead).
+    if (carried_ends != 0) {
+        const unsigned char* lead = at - 1;
+        while (IsContinuation(*lead)) --lead;
+        sink.Add(DecodeSequence(lead, static_cast<std::size_t>(end - lead)).code_point);
+        ++total;
+    }
+    at += std::popcount(carried_covered);
+    return total + DecodeRest(at, end, sink);
 }
 
 }  // namespace ScanEngine::File::Utf8Scan
