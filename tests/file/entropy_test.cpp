@@ -23,6 +23,16 @@ std::string Repeat(const std::string& piece, std::size_t times) {
     return text;
 }
 
+// 300 CJK code points seven apart (wider than any one window of a script), each written twice, the second time
+// only after all the others: counted right only once sorted.
+std::string SpreadCjkTwice() {
+    std::string once;
+    for (char32_t c = 0x4E00; c < 0x4E00 + 7 * 300; c += 7)
+        once += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                 static_cast<char>(0x80 | (c & 0x3F))};
+    return once + once;
+}
+
 TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
     struct Case {
         std::string text;
@@ -54,6 +64,7 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
         {"\xC4\x80\xC7\xBF\xE4\xB8\xAD\xF4\x8F\xBF\xBF", 200, 4},
         // U+FFFD written out and U+FFFD from a bad byte are the same code point.
         {"\xEF\xBF\xBD\x80", 0, 2},
+        {SpreadCjkTwice(), 823, 600},  // log2(300) = 8.2288...
     };
     for (const Case& c : cases) {
         const auto measured = MeasureEntropy(c.text);

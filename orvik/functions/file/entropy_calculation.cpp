@@ -134,18 +134,20 @@ std::optional<TextEntropy> MeasureShortText(const unsigned char* at, const unsig
     return result;
 }
 
-// Occurrences per code point for longer texts, in pages of 256 code points
-// made on first use, with a record of which pages exist, so that the final
-// walk visits only those. Page 0 comes in lanes, so that a run of one ASCII
-// character does not wait on its own increments. Counts are 32 bits wide
-// when the text is short enough for that (no count exceeds the text's
-// bytes): half the memory, which text spread over every plane fills.
+// Occurrences per code point for longer texts, in pages of 1024 code
+// points made on first use, with a record of which pages exist, so that the
+// final walk visits only those. The page directory is small enough to stay
+// in the nearest cache beside the counts. Runs of ASCII words count in lanes
+// of their own, so that a run of one character does not wait on its own
+// increments. Counts are 32 bits wide when the text is short enough for
+// that (no count exceeds the text's bytes): half the memory, which text
+// spread over every plane fills.
 template <typename Count>
 class CodePointCounts : public Common::NonCopyable {
 public:
     // Eight bytes below 0x80, whatever their order in the word.
     void AddAsciiWord(std::uint64_t word) {
-        for (unsigned i = 0; i < 8; ++i) ++lanes_[i % kLanes][(word >> (8 * i)) & 0xFF];
+        for (unsigned i = 0; i < 8; ++i) ++lanes_[i % kLanes][(word >> (8 * i)) & 0x7F];
     }
     void Add(char32_t code_point) {
         Count*& page = pages_[code_point / kPageSize];
@@ -156,24 +158,36 @@ public:
     // Calls visit(count) for every code point that occurs, in ascending order.
     template <typename Visit>
     void EachInOrder(Visit visit) const {
-        for (std::size_t c = 0; c < kPageSize; ++c) {
-            std::uint64_t count = 0;
+        for (std::size_t c = 0; c < kAscii; ++c) {
+            std::uint64_t count = first_page_[c];
             for (const auto& lane : lanes_) count += lane[c];
             if (count != 0) visit(count);
         }
+        VisitPage(first_page_.data() + kAscii, kPageSize - kAscii, visit);
         for (std::size_t word = 0; word < made_.size(); ++word) {
-            for (std::uint64_t bits = made_[word]; bits != 0; bits &= bits - 1) {
-                const Count* page = pages_[word * 64 + static_cast<unsigned>(std::countr_zero(bits))];
-                for (std::size_t c = 0; c < kPageSize; ++c)
-                    if (page[c] != 0) visit(page[c]);
-            }
+            for (std::uint64_t bits = made_[word]; bits != 0; bits &= bits - 1)
+                VisitPage(pages_[word * 64 + static_cast<unsigned>(std::countr_zero(bits))], kPageSize, visit);
         }
     }
 
 private:
     static constexpr std::size_t kLanes = 4;
-    static constexpr std::size_t kPageSize = 256;
+    static constexpr std::size_t kAscii = 0x80;
+    static constexpr std::size_t kPageSize = 1024;
     static constexpr std::size_t kPages = 0x110000 / kPageSize;
+
+    // Visits the counts that are not zero, passing over empty stretches of
+    // a sparse page a group at a time.
+    template <typename Visit>
+    static void VisitPage(const Count* page, std::size_t size, Visit& visit) {
+        constexpr std::size_t kGroup = 16 / sizeof(Count);
+        for (std::size_t at = 0; at < size; at += kGroup) {
+            const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i*>(page + at));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(group, _mm_setzero_si128())) == 0xFFFF) continue;
+            for (std::size_t c = at; c < at + kGroup; ++c)
+                if (page[c] != 0) visit(std::uint64_t{page[c]});
+        }
+    }
 
     Count* MakePage(std::size_t index) {
         owned_.push_back(std::make_unique<Count[]>(kPageSize));  // zero-filled
@@ -181,9 +195,10 @@ private:
         return owned_.back().get();
     }
 
-    std::array<std::array<Count, kPageSize>, kLanes> lanes_{};
-    std::array<Count*, kPages> pages_{lanes_[0].data()};  // page 0 is the first lane
-    std::array<std::uint64_t, kPages / 64> made_{};                // pages 1 and up that exist
+    std::array<std::array<Count, kAscii>, kLanes> lanes_{};
+    std::array<Count, kPageSize> first_page_{};
+    std::array<Count*, kPages> pages_{first_page_.data()};
+    std::array<std::uint64_t, kPages / 64> made_{};        // pages 1 and up that exist
     std::vector<std::unique_ptr<Count[]>> owned_;          // pages 1 and up, in the order made
 };
 
