@@ -14,6 +14,11 @@ namespace Common {
 // follows another one: then decoding stops there.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// Whether a text holds a NUL byte: passed on NUL-terminated, such a text
+// would stand for a shorter one (another path, key or name), so it is refused
+// rather than cut short.
+inline bool HoldsNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
+
 // True when `text` is valid UTF-8 without NUL bytes or encoded surrogates, so
 // that every converter renders it whole: the test for texts that name
 // something to run, open, query or delete.

@@ -98,7 +98,7 @@ std::string ArgParse::GetString(ArgName arg) const {
 
 std::string ArgParse::GetName(ArgName arg) const {
     std::string text = GetString(arg);
-    if (text.find('\0') != std::string::npos)
+    if (Common::HoldsNul(text))
         throw COMMON_ERROR(Common::FormatString("argument '%s' holds a NUL byte", arg.name));
     if (!Common::IsNameText(text))
         throw COMMON_ERROR(Common::FormatString("argument '%s' is not valid UTF-8", arg.name));

@@ -4,6 +4,7 @@
 
 #include "common/error.h"
 #include "common/format_string.h"
+#include "common/utf.h"
 #include "host_entry.h"
 
 namespace ScanEngine {
@@ -22,7 +23,7 @@ std::uint32_t PayloadLength(const std::string& json) {
 // answer for (or act on) the object its prefix names. Refused here, once for
 // every service, as a malformed call.
 const char* HostText(const std::string& text, const char* argument) {
-    if (text.find('\0') != std::string::npos)
+    if (Common::HoldsNul(text))
         throw COMMON_ERROR(Common::FormatString("argument '%s' holds a NUL byte", argument));
     return text.c_str();
 }

@@ -8,10 +8,10 @@
 #include "common/format_string.h"
 #include "common/utf.h"
 #include "file_actions.h"
-#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
 #include "orvik/context/security_token.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::File {
 namespace {
@@ -42,7 +42,7 @@ std::int64_t DeleteFileByHost(Invocation& call) {
     call.call.Log(kLogInfo, FormatString("Deleting file: '%s' ...", given.c_str()));
 
     // A nul would have the host delete a file named by the part before it.
-    if (HasEmbeddedNul(given)) {
+    if (Common::HoldsNul(given)) {
         call.call.Log(kLogError, FormatString("Can't delete file '%s': path contains a nul character", given.c_str()));
         return -1;
     }
@@ -55,7 +55,7 @@ std::int64_t DeleteFileByHost(Invocation& call) {
     std::string target = given;
     if (to_dos) {
         const auto converted = ConvertToDos(call.library, given);
-        if (!converted || HasEmbeddedNul(*converted)) {
+        if (!converted || Common::HoldsNul(*converted)) {
             call.call.Log(kLogError, FormatString("Can't delete file '%s': path conversion failed", given.c_str()));
             return -1;
         }

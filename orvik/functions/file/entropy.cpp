@@ -1,8 +1,8 @@
 // Entropy of a text a rule hands over: computed here, nothing asked of the
 // host or the system.
 #include "entropy_calculation.h"
-#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::File {
 

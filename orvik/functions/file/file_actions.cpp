@@ -37,7 +37,7 @@ std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, 
 
 std::int32_t ReadContentThroughHost(Invocation& call, const std::string& path, const std::string& unique_id,
                                     std::uint64_t limit, const ChunkCallback& chunk) {
-    if (HasEmbeddedNul(path)) return ERROR_INVALID_NAME;
+    if (Common::HoldsNul(path)) return ERROR_INVALID_NAME;
     std::uint64_t delivered = 0;
     return call.library.ReadFileContent(
         GetSecurityToken(call.call.Raw()), path, unique_id, limit,

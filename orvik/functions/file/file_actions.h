@@ -32,8 +32,4 @@ std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, 
 // Logs "0x<code>: <system message>" at level 2 for a nonzero code.
 void LogWindowsError(const CallContextRef& call, std::uint32_t code);
 
-// A nul inside a path would make the system look at a shorter path than the
-// rule named, so such paths are refused rather than cut short.
-inline bool HasEmbeddedNul(const std::string& path) { return path.find('\0') != std::string::npos; }
-
 }  // namespace ScanEngine::File

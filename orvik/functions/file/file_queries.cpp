@@ -2,9 +2,10 @@
 // query runs as the process behind the call; outputs are written after that
 // identity has been dropped again.
 #include "common/os_path_winapi.h"
+#include "common/utf.h"
 #include "file_actions.h"
-#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/functions/handlers.h"
 #include "run_as_caller.h"
 
 namespace ScanEngine::File {
@@ -15,7 +16,7 @@ template <bool (*Check)(const std::string&)>
 std::int64_t Exists(Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
     // A nul would have the system check a shorter path; no such file exists.
-    if (HasEmbeddedNul(path)) return 0;
+    if (Common::HoldsNul(path)) return 0;
     bool found = false;
     if (!RunAsCaller(call, [&] { found = Check(path); })) return -1;
     return found ? 1 : 0;

@@ -9,10 +9,11 @@
 
 #include "common/error.h"
 #include "common/format_string.h"
+#include "common/utf.h"
 #include "file_actions.h"
-#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/security_token.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::File {
 namespace {
@@ -54,7 +55,7 @@ std::int64_t EvalHashes(Invocation& call) {
                                                 arg::sha1.name, arg::sha256.name));
     // The host would hash the file named by the part before the nul and the
     // rule would take those digests for this path's.
-    if (HasEmbeddedNul(path))
+    if (Common::HoldsNul(path))
         throw COMMON_ERROR(Common::FormatString("cannot hash file '%s': path contains a nul character", path.c_str()));
 
     std::array<std::uint8_t, kDigestBufferSize> digests{};

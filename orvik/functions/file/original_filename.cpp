@@ -9,8 +9,8 @@
 #include "common/os_path.h"
 #include "common/utf.h"
 #include "file_actions.h"
-#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/functions/handlers.h"
 #include "version_query.h"
 
 namespace ScanEngine::File {
@@ -32,7 +32,7 @@ std::int64_t GetOriginalFilename(Invocation& call) {
     constexpr const char* kTranslationStep = "Failed to query file version translation info";
 
     // A nul would have the system read the version of a shorter path.
-    if (HasEmbeddedNul(path)) return Fail(call, kSizeStep, ERROR_INVALID_NAME);
+    if (Common::HoldsNul(path)) return Fail(call, kSizeStep, ERROR_INVALID_NAME);
     const std::wstring wide = Common::PathToWinApi(path);
 
     const DWORD size = GetFileVersionInfoSizeW(wide.c_str(), nullptr);

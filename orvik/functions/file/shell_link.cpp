@@ -9,8 +9,8 @@
 #include "common/com_ptr.h"
 #include "common/utf.h"
 #include "file_actions.h"
-#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/functions/handlers.h"
 #include "orvik/impersonation/impersonation.h"
 
 namespace ScanEngine::File {
@@ -25,7 +25,7 @@ constexpr int kTargetCapacity = MAX_PATH;  // wide characters, terminator includ
 std::int64_t GetShellLinkTarget(Invocation& call) {
     const std::string path = call.args.GetString(arg::path);
     const auto text = call.args.GetStringAddress(arg::text);
-    if (HasEmbeddedNul(path)) return -1;  // would load some other file
+    if (Common::HoldsNul(path)) return -1;  // would load some other file
     call.args.GetName(arg::path);         // so would undecodable bytes: a malformed call
     const std::wstring wide_path = Common::Utf8ToWide(path.data(), path.size());
     wchar_t target[kTargetCapacity] = {};

@@ -5,10 +5,10 @@
 #include <memory>
 
 #include "common/format_string.h"
-#include "orvik/functions/handlers.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
 #include "orvik/context/security_token.h"
+#include "orvik/functions/handlers.h"
 
 namespace ScanEngine::File {
 namespace {

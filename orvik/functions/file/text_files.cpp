@@ -4,10 +4,11 @@
 
 #include "common/format_string.h"
 #include "common/os_path_winapi.h"
+#include "common/utf.h"
 #include "file_actions.h"
-#include "orvik/functions/handlers.h"
 #include "host_file_read.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/functions/handlers.h"
 #include "run_as_caller.h"
 
 namespace ScanEngine::File {
@@ -24,7 +25,7 @@ std::int64_t ReadTextFile(Invocation& call) {
     std::string content;
     const bool read = RunAsCaller(call, [&] {
         // Refused rather than cut short: a nul would name another file.
-        if (HasEmbeddedNul(path))
+        if (Common::HoldsNul(path))
             throw COMMON_ERROR(Common::FormatString("cannot open file for reading: '%s'", path.c_str()))
                 .Then(COMMON_WINDOWS_ERROR(kInvalidName));
         content = Common::ReadWholeFile(path);

@@ -4,9 +4,9 @@
 
 #include "common/format_string.h"
 #include "file_actions.h"
-#include "orvik/functions/handlers.h"
 #include "host_file_read.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/functions/handlers.h"
 #include "tlsh/tlsh.h"
 
 namespace ScanEngine::File {

@@ -11,8 +11,8 @@
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_entry.h"
 #include "orvik/context/host_objects.h"
-#include "process_cache_caller.h"
 #include "orvik/functions/handlers.h"
+#include "process_cache_caller.h"
 #include "process_record.h"
 #include "sid_text.h"
 

@@ -6,8 +6,8 @@
 #include "common/error.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/security_token.h"
-#include "orvik/impersonation/impersonation.h"
 #include "orvik/functions/handlers.h"
+#include "orvik/impersonation/impersonation.h"
 
 namespace ScanEngine::Process {
 namespace {

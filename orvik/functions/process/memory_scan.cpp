@@ -13,8 +13,8 @@
 #include <cwchar>
 #include <iterator>
 
-#include "common/utf.h"
 #include "common/unique_handle.h"
+#include "common/utf.h"
 #include "memory_statistic_text.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/functions/handlers.h"

@@ -18,8 +18,8 @@
 #include "common/srw_lock.h"
 #include "common/unique_handle.h"
 #include "common/utf.h"
-#include "orvik/context/argument_names.h"
 #include "module_file_name.h"
+#include "orvik/context/argument_names.h"
 #include "orvik/functions/handlers.h"
 #include "thread_start_address.h"
 

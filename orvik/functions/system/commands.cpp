@@ -37,7 +37,7 @@ std::int64_t OsGetenv(Invocation& call) {
     const std::string name = call.args.GetString(arg::name_env);
     const auto value = call.args.GetStringAddress(arg::value_env);
     // A nul would cut the name short and look up some other variable.
-    if (name.find('\0') != std::string::npos) return 0;
+    if (Common::HoldsNul(name)) return 0;
     call.args.GetName(arg::name_env);  // refuses a name no conversion keeps whole
     const std::wstring wide_name = Common::Utf8ToWide(name.data(), name.size());
 

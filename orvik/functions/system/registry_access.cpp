@@ -15,8 +15,8 @@
 #include "orvik/context/argument_names.h"
 #include "orvik/context/host_objects.h"
 #include "orvik/context/security_token.h"
-#include "orvik/impersonation/impersonation.h"
 #include "orvik/functions/handlers.h"
+#include "orvik/impersonation/impersonation.h"
 
 namespace ScanEngine::System {
 namespace {
@@ -57,7 +57,7 @@ std::optional<std::uint32_t> HostHive(const std::string& hive) {
 // nul-terminated and converted, so a nul or undecodable bytes would stand for
 // another key (for deletions, a parent key).
 const char* NameFault(const std::string& name) {
-    if (name.find('\0') != std::string::npos) return "contains a nul character";
+    if (Common::HoldsNul(name)) return "contains a nul character";
     return Common::IsNameText(name) ? nullptr : "is not valid UTF-8";
 }
 

@@ -1,8 +1,8 @@
 // Registry data that a rule already holds as a hex dump, turned into a number
 // or a text. The parsing itself lives in registry_data.
 #include "orvik/context/argument_names.h"
-#include "registry_data.h"
 #include "orvik/functions/handlers.h"
+#include "registry_data.h"
 
 namespace ScanEngine::System {
 namespace {

@@ -8,8 +8,8 @@
 
 #include "common/utf.h"
 #include "orvik/context/argument_names.h"
-#include "orvik/impersonation/impersonation.h"
 #include "orvik/functions/handlers.h"
+#include "orvik/impersonation/impersonation.h"
 #include "wmi_consumer_reader.h"
 #include "wql_query.h"
 

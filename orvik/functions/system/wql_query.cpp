@@ -1,5 +1,7 @@
 #include "wql_query.h"
 
+#include "common/utf.h"
+
 namespace ScanEngine::System {
 
 std::optional<std::string> ConsumerQuery(std::int64_t consumer_type, std::string_view name) {
@@ -9,7 +11,7 @@ std::optional<std::string> ConsumerQuery(std::int64_t consumer_type, std::string
         case 1: select = "SELECT * FROM ActiveScriptEventConsumer WHERE Name = '"; break;
         default: return std::nullopt;
     }
-    if (name.find('\0') != std::string_view::npos) return std::nullopt;
+    if (Common::HoldsNul(name)) return std::nullopt;
     std::string query(select);
     for (const char c : name) {
         if (c == '\\' || c == '\'') query += '\\';
