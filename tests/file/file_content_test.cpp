@@ -33,8 +33,7 @@ void MakeLink(const std::string& link, const std::wstring& target) {
     {
         Common::ComPtr<IShellLinkW> shell_link;
         Common::ComPtr<IPersistFile> file;
-        ASSERT_EQ(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                   shell_link.Out()), S_OK);
+        ASSERT_EQ(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(shell_link.Put())), S_OK);
         if (target.empty()) {
             PIDLIST_ABSOLUTE computer = nullptr;
             ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
@@ -43,7 +42,7 @@ void MakeLink(const std::string& link, const std::wstring& target) {
         } else {
             ASSERT_GE(shell_link->SetPath(target.c_str()), 0);  // S_FALSE: the target does not exist
         }
-        ASSERT_EQ(shell_link->QueryInterface(__uuidof(IPersistFile), file.Out()), S_OK);
+        ASSERT_EQ(shell_link->QueryInterface(IID_PPV_ARGS(file.Put())), S_OK);
         ASSERT_EQ(file->Save(Common::Utf8ToWide(link.c_str()).c_str(), TRUE), S_OK);
     }
     CoUninitialize();
