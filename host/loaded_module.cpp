@@ -18,7 +18,9 @@ LoadedModule::LoadedModule(const std::wstring& path) : module_(LoadLibraryW(path
     if (!module_)
         throw std::runtime_error("cannot load " + Common::WideToUtf8(path.data(), path.size()) + ": error " +
                                  std::to_string(GetLastError()));
-    const auto entry = [this](const char* name) { return reinterpret_cast<void*>(GetProcAddress(module_.Get(), name)); };
+    const auto entry = [this](const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(module_.Get(), name));
+    };
     init_ = reinterpret_cast<InitFn>(entry("ScanEngineExtensionInit"));
     deinit_ = reinterpret_cast<DeinitFn>(entry("ScanEngineExtensionDeinit"));
     if (init_ == nullptr || deinit_ == nullptr) throw std::runtime_error("module lacks its entry points");

