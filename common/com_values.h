@@ -5,55 +5,39 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include <utility>
+#include "common/unique_resource.h"
 
 namespace Common {
 
-class UniqueBstr {
-public:
-    UniqueBstr() noexcept = default;
-    // Copies `text` (up to its nul); the owner is empty when allocation fails.
-    explicit UniqueBstr(const wchar_t* text) noexcept : text_(SysAllocString(text)) {}
-    UniqueBstr(UniqueBstr&& other) noexcept : text_(std::exchange(other.text_, nullptr)) {}
-    UniqueBstr& operator=(UniqueBstr&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            text_ = std::exchange(other.text_, nullptr);
-        }
-        return *this;
-    }
-    UniqueBstr(const UniqueBstr&) = delete;
-    UniqueBstr& operator=(const UniqueBstr&) = delete;
-    ~UniqueBstr() { Reset(); }
-
-    BSTR Get() const noexcept { return text_; }
-    explicit operator bool() const noexcept { return text_ != nullptr; }
-    // For calls that hand back a new BSTR; the old one is freed first.
-    BSTR* Out() noexcept {
-        Reset();
-        return &text_;
-    }
-    void Reset() noexcept {
-        if (text_ != nullptr) SysFreeString(std::exchange(text_, nullptr));
-    }
-
-private:
-    BSTR text_ = nullptr;
+struct BstrTraits {
+    using Value = BSTR;
+    static BSTR Empty() noexcept { return nullptr; }
+    static void Close(BSTR text) noexcept { SysFreeString(text); }
 };
 
+using UniqueBstr = UniqueResource<BstrTraits>;
+
+// A new BSTR holding `text` (up to its nul); empty when allocation fails.
+inline UniqueBstr CopyBstr(const wchar_t* text) noexcept { return UniqueBstr(SysAllocString(text)); }
+
+// A VARIANT is a structure held in place, not a single value: it is empty
+// when its type is VT_EMPTY, and VariantClear both frees what it holds and
+// makes it empty. So it has its own small owner, with the same verbs.
 class UniqueVariant {
 public:
     UniqueVariant() noexcept { VariantInit(&value_); }
     UniqueVariant(const UniqueVariant&) = delete;
     UniqueVariant& operator=(const UniqueVariant&) = delete;
-    ~UniqueVariant() { VariantClear(&value_); }
+    ~UniqueVariant() { Reset(); }
 
     const VARIANT& Get() const noexcept { return value_; }
+    explicit operator bool() const noexcept { return value_.vt != VT_EMPTY; }
     // For calls that fill a VARIANT; what it held before is cleared first.
-    VARIANT* Out() noexcept {
-        VariantClear(&value_);
+    VARIANT* Put() noexcept {
+        Reset();
         return &value_;
     }
+    void Reset() noexcept { VariantClear(&value_); }
 
 private:
     VARIANT value_;

@@ -4,45 +4,21 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "common/unique_resource.h"
 
 namespace Common {
 
-template <HANDLE (*Empty)()>
-class BasicUniqueHandle {
-public:
-    BasicUniqueHandle() noexcept = default;
-    explicit BasicUniqueHandle(HANDLE handle) noexcept : handle_(handle) {}
-    BasicUniqueHandle(BasicUniqueHandle&& other) noexcept : handle_(other.Release()) {}
-    BasicUniqueHandle& operator=(BasicUniqueHandle&& other) noexcept {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-    BasicUniqueHandle(const BasicUniqueHandle&) = delete;
-    BasicUniqueHandle& operator=(const BasicUniqueHandle&) = delete;
-    ~BasicUniqueHandle() { Reset(); }
-
-    HANDLE Get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != Empty(); }
-    // For APIs that fill a handle through an out pointer; closes the old one first.
-    HANDLE* Put() noexcept {
-        Reset();
-        return &handle_;
-    }
-    HANDLE Release() noexcept { return std::exchange(handle_, Empty()); }
-    void Reset(HANDLE handle = Empty()) noexcept {
-        if (handle_ != Empty()) CloseHandle(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = Empty();
+struct KernelHandleTraits {
+    using Value = HANDLE;
+    static HANDLE Empty() noexcept { return nullptr; }
+    static void Close(HANDLE handle) noexcept { CloseHandle(handle); }
 };
 
-inline HANDLE NullHandle() { return nullptr; }
-inline HANDLE InvalidHandle() { return INVALID_HANDLE_VALUE; }
+struct FileHandleTraits : KernelHandleTraits {
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+};
 
-using UniqueHandle = BasicUniqueHandle<&NullHandle>;     // processes, threads, tokens, events
-using UniqueFile = BasicUniqueHandle<&InvalidHandle>;    // CreateFile, snapshots
+using UniqueHandle = UniqueResource<KernelHandleTraits>;  // processes, threads, tokens, events
+using UniqueFile = UniqueResource<FileHandleTraits>;      // CreateFile, snapshots
 
 }  // namespace Common

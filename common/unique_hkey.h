@@ -4,38 +4,16 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "common/unique_resource.h"
 
 namespace Common {
 
-class UniqueHkey {
-public:
-    UniqueHkey() noexcept = default;
-    explicit UniqueHkey(HKEY key) noexcept : key_(key) {}
-    UniqueHkey(UniqueHkey&& other) noexcept : key_(other.Release()) {}
-    UniqueHkey& operator=(UniqueHkey&& other) noexcept {
-        if (this != &other) Reset(other.Release());
-        return *this;
-    }
-    UniqueHkey(const UniqueHkey&) = delete;
-    UniqueHkey& operator=(const UniqueHkey&) = delete;
-    ~UniqueHkey() { Reset(); }
-
-    HKEY Get() const noexcept { return key_; }
-    explicit operator bool() const noexcept { return key_ != nullptr; }
-    // For APIs that fill a key through an out pointer; closes the old one first.
-    HKEY* Put() noexcept {
-        Reset();
-        return &key_;
-    }
-    HKEY Release() noexcept { return std::exchange(key_, nullptr); }
-    void Reset(HKEY key = nullptr) noexcept {
-        if (key_ != nullptr) RegCloseKey(key_);
-        key_ = key;
-    }
-
-private:
-    HKEY key_ = nullptr;
+struct HkeyTraits {
+    using Value = HKEY;
+    static HKEY Empty() noexcept { return nullptr; }
+    static void Close(HKEY key) noexcept { RegCloseKey(key); }
 };
+
+using UniqueHkey = UniqueResource<HkeyTraits>;
 
 }  // namespace Common

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/non_copyable.h"
+#include "common/unique_resource.h"
 #include "common/utf.h"
 
 namespace Common {
@@ -13,22 +13,13 @@ constexpr std::uint32_t kNtStatusBit = 0x10000000u;
 constexpr DWORD kNeutralSystemDefault = MAKELANGID(LANG_NEUTRAL, SUBLANG_SYS_DEFAULT);
 constexpr const char* kNoMessage = "no error message is available";
 
-// Owns a buffer that FormatMessageW allocated.
-class LocalBuffer : NonCopyable {
-public:
-    LocalBuffer() = default;
-    ~LocalBuffer() override {
-        if (text_ != nullptr) {
-            LocalFree(text_);
-        }
-    }
-    wchar_t* text() const { return text_; }
-    // FormatMessageW with FORMAT_MESSAGE_ALLOCATE_BUFFER stores the pointer here.
-    LPWSTR receiver() { return reinterpret_cast<LPWSTR>(&text_); }
-
-private:
-    wchar_t* text_ = nullptr;
+// A buffer that FormatMessageW allocated.
+struct LocalTextTraits {
+    using Value = wchar_t*;
+    static wchar_t* Empty() noexcept { return nullptr; }
+    static void Close(wchar_t* text) noexcept { LocalFree(text); }
 };
+using LocalBuffer = UniqueResource<LocalTextTraits>;
 
 }  // namespace
 
@@ -46,11 +37,13 @@ std::string FormatWindowsError(std::uint32_t code) {
     }
 
     LocalBuffer buffer;
-    DWORD length = FormatMessageW(flags, source, id, kNeutralSystemDefault, buffer.receiver(), 0, nullptr);
-    if (length == 0 || buffer.text() == nullptr) {
+    // With FORMAT_MESSAGE_ALLOCATE_BUFFER the buffer argument receives the pointer.
+    DWORD length = FormatMessageW(flags, source, id, kNeutralSystemDefault, reinterpret_cast<LPWSTR>(buffer.Put()), 0,
+                                  nullptr);
+    if (length == 0 || !buffer) {
         return kNoMessage;
     }
-    const wchar_t* text = buffer.text();
+    const wchar_t* text = buffer.Get();
     while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L'.')) {
         --length;
     }

@@ -6,37 +6,25 @@
 #include <algorithm>
 
 #include "common/non_copyable.h"
+#include "common/unique_resource.h"
 #include "real_files.h"
 
 namespace RefHost {
 namespace {
 
-class AlgorithmProvider : public Common::NonCopyable {
-public:
-    ~AlgorithmProvider() override {
-        if (handle_ != nullptr) BCryptCloseAlgorithmProvider(handle_, 0);
-    }
-    NTSTATUS Open(LPCWSTR algorithm) { return BCryptOpenAlgorithmProvider(&handle_, algorithm, nullptr, 0); }
-    BCRYPT_ALG_HANDLE Get() const { return handle_; }
-
-private:
-    BCRYPT_ALG_HANDLE handle_ = nullptr;
+struct AlgorithmProviderTraits {
+    using Value = BCRYPT_ALG_HANDLE;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value provider) noexcept { BCryptCloseAlgorithmProvider(provider, 0); }
 };
+using AlgorithmProvider = Common::UniqueResource<AlgorithmProviderTraits>;
 
-class HashObject : public Common::NonCopyable {
-public:
-    ~HashObject() override {
-        if (handle_ != nullptr) BCryptDestroyHash(handle_);
-    }
-    // The service keeps the object's state itself (no caller buffer).
-    NTSTATUS Create(BCRYPT_ALG_HANDLE algorithm) {
-        return BCryptCreateHash(algorithm, &handle_, nullptr, 0, nullptr, 0, 0);
-    }
-    BCRYPT_HASH_HANDLE Get() const { return handle_; }
-
-private:
-    BCRYPT_HASH_HANDLE handle_ = nullptr;
+struct HashObjectTraits {
+    using Value = BCRYPT_HASH_HANDLE;
+    static Value Empty() noexcept { return nullptr; }
+    static void Close(Value hash) noexcept { BCryptDestroyHash(hash); }
 };
+using HashObject = Common::UniqueResource<HashObjectTraits>;
 
 // The three digests side by side, fed with the same bytes. The first failure
 // of the service is kept and ends the work; later input is ignored.
@@ -44,8 +32,10 @@ class DigestSet : public Common::NonCopyable {
 public:
     DigestSet() {
         for (Part& part : parts_) {
-            if (status_ == 0) status_ = part.provider.Open(part.algorithm);
-            if (status_ == 0) status_ = part.hash.Create(part.provider.Get());
+            if (status_ == 0) status_ = BCryptOpenAlgorithmProvider(part.provider.Put(), part.algorithm, nullptr, 0);
+            // The service keeps the object's state itself (no caller buffer).
+            if (status_ == 0)
+                status_ = BCryptCreateHash(part.provider.Get(), part.hash.Put(), nullptr, 0, nullptr, 0, 0);
         }
     }
 

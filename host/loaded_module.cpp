@@ -14,24 +14,19 @@ std::wstring DefaultModulePath() {
     return path + L"orvik.dll";
 }
 
-LoadedModule::LoadedModule(const std::wstring& path) {
-    module_ = LoadLibraryW(path.c_str());
-    if (module_ == nullptr)
+LoadedModule::LoadedModule(const std::wstring& path) : module_(LoadLibraryW(path.c_str())) {
+    if (!module_)
         throw std::runtime_error("cannot load " + Common::WideToUtf8(path.data(), path.size()) + ": error " +
                                  std::to_string(GetLastError()));
-    init_ = reinterpret_cast<InitFn>(reinterpret_cast<void*>(GetProcAddress(module_, "ScanEngineExtensionInit")));
-    deinit_ =
-        reinterpret_cast<DeinitFn>(reinterpret_cast<void*>(GetProcAddress(module_, "ScanEngineExtensionDeinit")));
-    if (init_ == nullptr || deinit_ == nullptr) {
-        FreeLibrary(module_);
-        throw std::runtime_error("module lacks its entry points");
-    }
+    const auto entry = [this](const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(module_.Get(), name));
+    };
+    init_ = reinterpret_cast<InitFn>(entry("ScanEngineExtensionInit"));
+    deinit_ = reinterpret_cast<DeinitFn>(entry("ScanEngineExtensionDeinit"));
+    if (init_ == nullptr || deinit_ == nullptr) throw std::runtime_error("module lacks its entry points");
 }
 
-LoadedModule::~LoadedModule() {
-    Deinit();
-    FreeLibrary(module_);
-}
+LoadedModule::~LoadedModule() { Deinit(); }
 
 std::int32_t LoadedModule::Init(HostEngine& engine, std::uint32_t api_version) {
     engine_ = &engine;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/unique_resource.h"
 #include "host_arg.h"
 #include "host_call_context.h"
 #include "host_engine.h"
@@ -22,6 +23,12 @@ struct CallResult {
 
 // orvik.dll in the folder of the running program.
 std::wstring DefaultModulePath();
+
+struct LoadedLibraryTraits {
+    using Value = HMODULE;
+    static HMODULE Empty() noexcept { return nullptr; }
+    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
+};
 
 class LoadedModule {
 public:
@@ -56,7 +63,8 @@ public:
     static std::vector<Abi::ArgumentValue> ArgumentValues(const std::vector<Arg>& args, HostCallContext& call);
 
 private:
-    HMODULE module_ = nullptr;
+    // Declared first: freed only after everything else is gone.
+    Common::UniqueResource<LoadedLibraryTraits> module_;
     InitFn init_ = nullptr;
     DeinitFn deinit_ = nullptr;
     HostEngine* engine_ = nullptr;

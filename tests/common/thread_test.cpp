@@ -8,6 +8,8 @@
 #include <atomic>
 #include <string>
 
+#include "common/unique_handle.h"
+
 namespace {
 
 // The calling thread's description, looked up at run time like the setter.
@@ -34,20 +36,19 @@ TEST(Thread, RunsTheNamedBodyRefusesASecondStartAndJoinsOnceOrWhenDestroyed) {
     EXPECT_FALSE(named.Joinable());
     EXPECT_FALSE(named.Join());  // nothing left to wait for
 
-    const HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ASSERT_NE(go, nullptr);
+    const Common::UniqueHandle go(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(go);
     std::atomic<int> finished = 0;
     {
         Common::Thread thread;
-        ASSERT_FALSE(thread.Start([&] { WaitForSingleObject(go, INFINITE), finished = 1; }));
+        ASSERT_FALSE(thread.Start([&] { WaitForSingleObject(go.Get(), INFINITE), finished = 1; }));
         EXPECT_TRUE(thread.Joinable());
         const Common::Error again = thread.Start([] {});
         EXPECT_TRUE(again.IsWindowsError());
         EXPECT_EQ(again.Code(), static_cast<std::uint32_t>(ERROR_INVALID_STATE));
-        SetEvent(go);
+        SetEvent(go.Get());
     }
     EXPECT_EQ(finished.load(), 1);  // leaving the scope waited for the body
-    CloseHandle(go);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "common/com_ptr.h"
+#include "common/scope_exit.h"
 #include "common/temp_dir.h"
 #include "common/windows_error.h"
 #include "support/module_fixture.h"
@@ -30,23 +31,21 @@ std::string OpenFailureLine(const std::string& path, unsigned code) {
 // file-system object) when `target` is empty.
 void MakeLink(const std::string& link, const std::wstring& target) {
     ASSERT_GE(CoInitializeEx(nullptr, COINIT_MULTITHREADED), 0);
-    {
-        Common::ComPtr<IShellLinkW> shell_link;
-        Common::ComPtr<IPersistFile> file;
-        ASSERT_EQ(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                   shell_link.Out()), S_OK);
-        if (target.empty()) {
-            PIDLIST_ABSOLUTE computer = nullptr;
-            ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
-            ASSERT_EQ(shell_link->SetIDList(computer), S_OK);
-            CoTaskMemFree(computer);
-        } else {
-            ASSERT_GE(shell_link->SetPath(target.c_str()), 0);  // S_FALSE: the target does not exist
-        }
-        ASSERT_EQ(shell_link->QueryInterface(__uuidof(IPersistFile), file.Out()), S_OK);
-        ASSERT_EQ(file->Save(Common::Utf8ToWide(link.c_str()).c_str(), TRUE), S_OK);
+    const Common::ScopeExit uninitialize([] { CoUninitialize(); });
+    // Declared after the apartment, so both are released before it ends.
+    Common::ComPtr<IShellLinkW> shell_link;
+    Common::ComPtr<IPersistFile> file;
+    ASSERT_EQ(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(shell_link.Put())), S_OK);
+    if (target.empty()) {
+        PIDLIST_ABSOLUTE computer = nullptr;
+        ASSERT_EQ(SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &computer), S_OK);
+        ASSERT_EQ(shell_link->SetIDList(computer), S_OK);
+        CoTaskMemFree(computer);
+    } else {
+        ASSERT_GE(shell_link->SetPath(target.c_str()), 0);  // S_FALSE: the target does not exist
     }
-    CoUninitialize();
+    ASSERT_EQ(shell_link->QueryInterface(IID_PPV_ARGS(file.Put())), S_OK);
+    ASSERT_EQ(file->Save(Common::Utf8ToWide(link.c_str()).c_str(), TRUE), S_OK);
 }
 
 TEST_F(FileContent, ReadTextFileHandsOverTheBytesAndAlwaysWritesText) {

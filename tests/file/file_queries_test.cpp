@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "common/temp_dir.h"
+#include "common/unique_handle.h"
 #include "common/windows_error.h"
 #include "support/module_fixture.h"
 
@@ -25,12 +26,11 @@ std::string WindowsErrorLine(unsigned code) {
 
 // Sets the last-write time (the creation time follows it here).
 void SetWriteTime(const std::string& path, std::uint64_t ticks) {
-    const HANDLE file = CreateFileW(Common::Utf8ToWide(path.c_str()).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const Common::UniqueFile file(CreateFileW(Common::Utf8ToWide(path.c_str()).c_str(), FILE_WRITE_ATTRIBUTES, 0,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(file);
     const FILETIME time{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &time));
-    CloseHandle(file);
+    EXPECT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &time));
 }
 
 TEST_F(FileQueries, ExistenceDistinguishesFilesFromDirectoriesAndIsQuietAboutMissingPaths) {

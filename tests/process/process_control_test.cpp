@@ -74,11 +74,10 @@ TEST_F(ProcessLogging, OldSystemsGet50AndNewerOnesTheMaskedFlagsBeforeTheSetting
 
     // The masked flags are written first; the result is the system's own answer.
     const std::uint64_t mask = version.dwBuildNumber >= 22000 ? 0x7F : 0xF;
-    const HANDLE process = OpenProcess(PROCESS_SET_INFORMATION, FALSE, self);
+    const Common::UniqueHandle process(OpenProcess(PROCESS_SET_INFORMATION, FALSE, self));
     ULONG masked = 0xFF & mask;
     const LONG status = Export<LONG(NTAPI*)(HANDLE, ULONG, void*, ULONG)>(L"ntdll", "NtSetInformationProcess")(
-        process, 96, &masked, sizeof masked);
-    CloseHandle(process);
+        process.Get(), 96, &masked, sizeof masked);
     CallResult r = Call("set_process_logging", {Arg::Int("pid", self), Arg::Int("flags", 0xFF), Arg::OutInt("enabled", 1)});
     EXPECT_EQ(r.result, status);
     EXPECT_EQ(r.variables.at(1).integer, mask);

@@ -15,32 +15,29 @@ std::wstring SubjectProcess::ExecutablePath() {
 
 SubjectProcess::SubjectProcess(const std::vector<std::string>& features) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out_read = nullptr, out_write = nullptr, in_read = nullptr;
-    if (!CreatePipe(&out_read, &out_write, &inherit, 0) || !CreatePipe(&in_read, &input_, &inherit, 0))
+    Common::UniqueHandle out_read, out_write, in_read;
+    if (!CreatePipe(out_read.Put(), out_write.Put(), &inherit, 0) ||
+        !CreatePipe(in_read.Put(), input_.Put(), &inherit, 0))
         throw std::runtime_error("subject: no pipes");
-    SetHandleInformation(out_read, HANDLE_FLAG_INHERIT, 0);
-    SetHandleInformation(input_, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(out_read.Get(), HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(input_.Get(), HANDLE_FLAG_INHERIT, 0);
 
     std::wstring command = L"\"" + ExecutablePath() + L"\"";
     for (const std::string& feature : features) command += L" \"" + Common::Utf8ToWide(feature.c_str()) + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in_read;
-    startup.hStdOutput = out_write;
-    startup.hStdError = out_write;
+    startup.hStdInput = in_read.Get();
+    startup.hStdOutput = startup.hStdError = out_write.Get();
     PROCESS_INFORMATION info{};
     const BOOL started =
         CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
-    CloseHandle(in_read);
-    CloseHandle(out_write);
-    if (!started) {
-        CloseHandle(out_read);
-        CloseHandle(input_);
-        throw std::runtime_error("subject: cannot start");
-    }
-    CloseHandle(info.hThread);
-    process_ = info.hProcess;
+    // The subject's ends are closed here, so the pipe ends when the subject does.
+    in_read.Reset();
+    out_write.Reset();
+    if (!started) throw std::runtime_error("subject: cannot start");
+    const Common::UniqueHandle thread(info.hThread);
+    process_.Reset(info.hProcess);
     pid_ = info.dwProcessId;
 
     // key=value lines up to "ready"; the pipe ends early if the subject fails.
@@ -48,7 +45,7 @@ SubjectProcess::SubjectProcess(const std::vector<std::string>& features) {
     char buffer[256];
     DWORD got = 0;
     bool ready = false;
-    while (!ready && ReadFile(out_read, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+    while (!ready && ReadFile(out_read.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0) {
         pending.append(buffer, got);
         for (std::size_t end; !ready && (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
             line = pending.substr(0, end);
@@ -57,7 +54,6 @@ SubjectProcess::SubjectProcess(const std::vector<std::string>& features) {
             else if (const auto eq = line.find('='); eq != std::string::npos) values_[line.substr(0, eq)] = line.substr(eq + 1);
         }
     }
-    CloseHandle(out_read);
     if (!ready) {
         Close();
         throw std::runtime_error("subject did not get ready: " + line);
@@ -67,16 +63,12 @@ SubjectProcess::SubjectProcess(const std::vector<std::string>& features) {
 SubjectProcess::~SubjectProcess() { Close(); }
 
 void SubjectProcess::Close() {
-    if (process_ != nullptr) {
-        TerminateProcess(process_, 0);
-        WaitForSingleObject(process_, 10000);
-        CloseHandle(process_);
-        process_ = nullptr;
+    if (process_) {
+        TerminateProcess(process_.Get(), 0);
+        WaitForSingleObject(process_.Get(), 10000);
+        process_.Reset();
     }
-    if (input_ != nullptr) {
-        CloseHandle(input_);
-        input_ = nullptr;
-    }
+    input_.Reset();
 }
 
 std::string LongPathCopy(const test::TempDir& dir, const std::string& name) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/temp_dir.h"
+#include "common/unique_handle.h"
 
 namespace OrvikTest {
 
@@ -24,7 +25,7 @@ public:
     ~SubjectProcess();
 
     std::uint32_t Pid() const { return pid_; }
-    HANDLE Handle() const { return process_; }
+    HANDLE Handle() const { return process_.Get(); }
     // A value the subject reported ("rwx_spin_address", "listen_port", ...),
     // printed in decimal or (addresses) in hex.
     std::uint64_t Number(const std::string& key) const { return std::stoull(values_.at(key), nullptr, 10); }
@@ -36,8 +37,8 @@ public:
 private:
     void Close();
 
-    HANDLE process_ = nullptr;
-    HANDLE input_ = nullptr;  // closing it lets the subject end by itself
+    Common::UniqueHandle process_;
+    Common::UniqueHandle input_;  // closing it lets the subject end by itself
     std::uint32_t pid_ = 0;
     std::map<std::string, std::string> values_;
 };

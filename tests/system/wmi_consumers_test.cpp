@@ -219,12 +219,11 @@ protected:
 bool SubscriptionNamespaceExists() {
     Common::ComPtr<IWbemLocator> locator;
     Common::ComPtr<IWbemServices> services;
-    const Common::UniqueBstr resource(L"ROOT\\subscription");
+    const Common::UniqueBstr resource = Common::CopyBstr(L"ROOT\\subscription");
     constexpr CLSID kLocator = {0x4590F811, 0x1D3A, 0x11D0, {0x89, 0x1F, 0x00, 0xAA, 0x00, 0x4B, 0x2E, 0x24}};
-    return SUCCEEDED(CoCreateInstance(kLocator, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWbemLocator),
-                                      locator.Out())) &&
+    return SUCCEEDED(CoCreateInstance(kLocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(locator.Put()))) &&
            SUCCEEDED(locator->ConnectServer(resource.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
-                                            reinterpret_cast<IWbemServices**>(services.Out())));
+                                            services.Put()));
 }
 
 TEST_F(WmiConsumers, RealLookupAnswersWithoutLoggingLeavesTheApartmentAsItWasAndRefusesOtherQueries) {

@@ -68,7 +68,7 @@ std::int64_t DeleteFileByHost(Invocation& call) {
     const HostErrorObject error(raw_error);
     if (status != 0) {
         // A host that fails without an error object still gets its line.
-        const std::string message = error ? HostErrorMessage(error.get()) : "unknown error";
+        const std::string message = error ? HostErrorMessage(error.Get()) : "unknown error";
         call.call.Log(kLogError, to_dos ? FormatString("Failed to delete file '%s' as '%s' : %s", given.c_str(),
                                                        target.c_str(), message.c_str())
                                         : FormatString("Failed to delete file '%s' : %s", given.c_str(),

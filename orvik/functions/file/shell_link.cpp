@@ -37,9 +37,8 @@ std::int64_t GetShellLinkTarget(Invocation& call) {
     Common::ComPtr<IPersistFile> file;
     // S_FALSE from GetPath (a target that is no file-system object) is a success.
     const bool found =
-        SUCCEEDED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IShellLinkW),
-                                   link.Out())) &&
-        SUCCEEDED(link->QueryInterface(__uuidof(IPersistFile), file.Out())) &&
+        SUCCEEDED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(link.Put()))) &&
+        SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(file.Put()))) &&
         SUCCEEDED(file->Load(wide_path.c_str(), STGM_READ)) &&
         SUCCEEDED(link->GetPath(target, kTargetCapacity, nullptr, 0));
     if (!found) return -1;

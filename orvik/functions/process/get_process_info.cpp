@@ -200,8 +200,8 @@ std::int64_t GetProcessInfo(Invocation& call) {
     Abi::CallerInfoProvider provider = CallerInfoProviderFor(accessor);
     SizedBufferHolder buffer;
     const std::int32_t status =
-        selection.by_uid ? call.library.QueryProcessCacheByUid(&provider, selection.uid, buffer.Out())
-                         : call.library.QueryProcessCacheByPid(&provider, selection.pid, buffer.Out());
+        selection.by_uid ? call.library.QueryProcessCacheByUid(&provider, selection.uid, buffer.Put())
+                         : call.library.QueryProcessCacheByPid(&provider, selection.pid, buffer.Put());
     if (status != 0) return status;
 
     Abi::SizedBuffer* record = buffer.Get();

@@ -103,7 +103,7 @@ std::int64_t TerminateProcessByHost(Invocation& call) {
         return 0;
     }
     // A host that fails without an error object still gets its line.
-    const std::string message = error ? HostErrorMessage(error.get()) : "unknown error";
+    const std::string message = error ? HostErrorMessage(error.Get()) : "unknown error";
     call.call.Log(kLogError, FormatString("Failed to terminate process '%d' : '%s' - Result: %d",
                                           static_cast<int>(pid), message.c_str(), status));
     return status;

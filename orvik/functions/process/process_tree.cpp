@@ -33,7 +33,7 @@ std::int64_t GetProcessCategories(Invocation& call) {
 
     // Released when the call ends, whatever the host's status.
     SizedBufferHolder buffer;
-    const std::int32_t status = call.library.GetProcessCategories(file_name, buffer.Out());
+    const std::int32_t status = call.library.GetProcessCategories(file_name, buffer.Put());
     if (status != 0) return status;
 
     Abi::SizedBuffer* raw = buffer.Get();

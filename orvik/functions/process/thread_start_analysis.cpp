@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/format_string.h"
+#include "common/scope_exit.h"
 #include "common/srw_lock.h"
 #include "common/unique_handle.h"
 #include "common/utf.h"
@@ -70,17 +71,6 @@ Common::SrwLock& StackScanLock() {
     static Common::SrwLock lock;
     return lock;
 }
-
-// Ends a symbol-handler session for the process; constructed and destroyed
-// with the stack-scan lock held.
-class SymbolSession : public Common::NonCopyable {
-public:
-    explicit SymbolSession(HANDLE process) : process_(process) {}
-    ~SymbolSession() override { SymCleanup(process_); }
-
-private:
-    HANDLE process_;
-};
 
 struct ModuleImage {
     std::wstring path;
@@ -181,7 +171,8 @@ bool ScanStack(const CONTEXT& captured, HANDLE process, HANDLE thread, const Cal
     const auto modules = ListModules(process, call, error);
 
     Common::SrwLock::Exclusive hold(StackScanLock());
-    const SymbolSession session(process);
+    // The session ends before the lock is let go.
+    const Common::ScopeExit end_session([process] { SymCleanup(process); });
     if (!modules) {
         call.Log(kLogError, FormatString("Load modules failed. ERROR: %d\n", AsInt(error)));
         return false;
@@ -238,10 +229,10 @@ bool CaptureContext(HANDLE thread, CONTEXT& context, DWORD& error) {
         error = GetLastError();
         return false;
     }
+    const Common::ScopeExit resume([thread] { ResumeThread(thread); });
     context.ContextFlags = kContextFlags;
     const bool read = GetThreadContext(thread, &context) != FALSE;
     error = GetLastError();
-    ResumeThread(thread);
     return read;
 }
 

@@ -66,7 +66,7 @@ std::wstring Wide(const std::string& text) { return Common::Utf8ToWide(text.data
 // The host's text for a failed deletion; a host may fail without an object
 // or without a message, and still gets a readable line.
 std::string FailureText(const HostErrorObject& error) {
-    const std::string message = error ? HostErrorMessage(error.get()) : std::string();
+    const std::string message = error ? HostErrorMessage(error.Get()) : std::string();
     return message.empty() ? "unknown error" : message;
 }
 

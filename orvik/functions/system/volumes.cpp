@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "common/non_copyable.h"
+#include "common/unique_resource.h"
 #include "common/utf.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/functions/handlers.h"
@@ -34,29 +34,20 @@ std::optional<std::wstring> RootPath(const Invocation& call) {
     return Common::Utf8ToWide(path.data(), path.size());
 }
 
-// An open volume search, closed when the owner ends.
-class VolumeSearch : public Common::NonCopyable {
-public:
-    VolumeSearch() = default;
-    ~VolumeSearch() override {
-        if (handle_ != INVALID_HANDLE_VALUE) FindVolumeClose(handle_);
-    }
-    HANDLE Get() const noexcept { return handle_; }
-    void Reset(HANDLE handle) noexcept {
-        if (handle_ != INVALID_HANDLE_VALUE) FindVolumeClose(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+// An open volume search.
+struct VolumeSearchTraits {
+    using Value = HANDLE;
+    static HANDLE Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE search) noexcept { FindVolumeClose(search); }
 };
+using VolumeSearch = Common::UniqueResource<VolumeSearchTraits>;
 
 class SystemVolumes final : public VolumeEnumeration {
 public:
     std::uint32_t First(std::u16string& name) override {
         wchar_t buffer[kNameCapacity] = {};
         search_.Reset(FindFirstVolumeW(buffer, kNameCapacity));
-        if (search_.Get() == INVALID_HANDLE_VALUE) return GetLastError();
+        if (!search_) return GetLastError();
         name = FromWide(buffer, wcsnlen(buffer, kNameCapacity));
         return 0;
     }

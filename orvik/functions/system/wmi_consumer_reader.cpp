@@ -28,7 +28,7 @@ constexpr PayloadProperty kPayloadProperties[] = {
 // null or of another type.
 std::optional<std::string> StringProperty(IWbemClassObject& object, const wchar_t* name) {
     Common::UniqueVariant value;
-    if (FAILED(object.Get(name, 0, value.Out(), nullptr, nullptr)) || value.Get().vt != VT_BSTR)
+    if (FAILED(object.Get(name, 0, value.Put(), nullptr, nullptr)) || value.Get().vt != VT_BSTR)
         return std::nullopt;
     // A null BSTR is the empty string; the length also keeps embedded nuls.
     const BSTR text = value.Get().bstrVal;
@@ -42,8 +42,7 @@ std::optional<ConsumerPayload> ReadConsumerPayload(IEnumWbemClassObject& results
     for (;;) {
         Common::ComPtr<IWbemClassObject> object;
         ULONG returned = 0;
-        const HRESULT status =
-            results.Next(WBEM_INFINITE, 1, reinterpret_cast<IWbemClassObject**>(object.Out()), &returned);
+        const HRESULT status = results.Next(WBEM_INFINITE, 1, object.Put(), &returned);
         // A failing enumeration is not "no such consumer": the caller must
         // not report a payload it could not read.
         if (FAILED(status)) return std::nullopt;
@@ -59,27 +58,26 @@ std::optional<ConsumerPayload> ReadConsumerPayload(IEnumWbemClassObject& results
 
 std::optional<ConsumerPayload> QueryConsumerPayload(const wchar_t* wmi_namespace, const wchar_t* query) {
     Common::ComPtr<IWbemLocator> locator;
-    if (FAILED(CoCreateInstance(kWbemLocatorClass, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IWbemLocator),
-                                locator.Out())))
+    if (FAILED(CoCreateInstance(kWbemLocatorClass, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(locator.Put()))))
         return std::nullopt;
 
-    const Common::UniqueBstr resource(wmi_namespace);
+    const Common::UniqueBstr resource = Common::CopyBstr(wmi_namespace);
     if (!resource) return std::nullopt;
     Common::ComPtr<IWbemServices> services;
     if (FAILED(locator->ConnectServer(resource.Get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr,
-                                      reinterpret_cast<IWbemServices**>(services.Out()))) ||
+                                      services.Put())) ||
         !services)
         return std::nullopt;
     if (FAILED(CoSetProxyBlanket(services.Get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr,
                                  RPC_C_AUTHN_LEVEL_CALL, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE)))
         return std::nullopt;
 
-    const Common::UniqueBstr language(L"WQL");
-    const Common::UniqueBstr text(query);
+    const Common::UniqueBstr language = Common::CopyBstr(L"WQL");
+    const Common::UniqueBstr text = Common::CopyBstr(query);
     if (!language || !text) return std::nullopt;
     Common::ComPtr<IEnumWbemClassObject> results;
     if (FAILED(services->ExecQuery(language.Get(), text.Get(), WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                   nullptr, reinterpret_cast<IEnumWbemClassObject**>(results.Out()))) ||
+                                   nullptr, results.Put())) ||
         !results)
         return std::nullopt;
     return ReadConsumerPayload(*results.Get());
