@@ -271,19 +271,17 @@ EnvironmentEntry* FindEntry(std::vector<EnvironmentEntry>& entries, std::string_
     return found == entries.end() ? nullptr : &*found;
 }
 
-bool HasNul(std::string_view text) { return text.find('\0') != std::string_view::npos; }
-
 // A nul would end the entry early and an '=' would move the split between
 // name and value, so such edits would plant other variables in the block.
 // A leading '=' is fine: the split is searched after it ("=C:").
 void CheckName(const std::string& name) {
-    if (name.empty() || name.find('=', 1) != std::string::npos || HasNul(name)) {
+    if (name.empty() || name.find('=', 1) != std::string::npos || HoldsNul(name)) {
         throw COMMON_ERROR(FormatString("invalid environment variable name '%s'", name.c_str()));
     }
 }
 
 void CheckText(const std::string& name, std::string_view text) {
-    if (HasNul(text)) {
+    if (HoldsNul(text)) {
         throw COMMON_ERROR(FormatString("environment variable '%s' cannot hold a nul character", name.c_str()));
     }
 }

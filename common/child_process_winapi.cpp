@@ -84,8 +84,6 @@ struct Pump {
 
 SECURITY_ATTRIBUTES Inheritable() { return SECURITY_ATTRIBUTES{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE}; }
 
-bool HasNul(const std::string& text) { return text.find('\0') != std::string::npos; }
-
 // One standard stream of the child as prepared for the launch.
 struct Prepared {
     UniqueHandle child;   // inheritable; the parent's copy is closed after the launch
@@ -156,7 +154,7 @@ private:
 
     Error OpenPath(const std::string& path, DWORD access, DWORD disposition, Prepared& out) const {
         // A nul would silently cut the path short: some other file would be used.
-        if (HasNul(path)) return Fail(FormatString("CreateFileW(%s)", path.c_str()), ERROR_INVALID_NAME);
+        if (HoldsNul(path)) return Fail(FormatString("CreateFileW(%s)", path.c_str()), ERROR_INVALID_NAME);
         return Open(Utf8ToWide(path.data(), path.size()), path, access, FILE_SHARE_READ, disposition, out);
     }
 
@@ -195,7 +193,7 @@ Error LaunchOnWindows(ChildLaunchSpec& spec, std::unique_ptr<ChildProcess>& chil
     const Launch launch(command_line, spec.use_shell);
     // Texts with a nul would reach the system cut short, running something
     // other than what was asked.
-    if (HasNul(command_line) || (spec.working_directory && HasNul(*spec.working_directory))) {
+    if (HoldsNul(command_line) || (spec.working_directory && HoldsNul(*spec.working_directory))) {
         return launch.Fail("CreateProcessW", ERROR_INVALID_PARAMETER);
     }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <utility>
 
+#include "common/system_procedure.h"
+
 namespace Common {
 namespace {
 
@@ -19,10 +21,7 @@ using SetThreadDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
 // Thread descriptions exist only on newer systems, so the entry is looked up
 // when needed: a static import would keep the module from loading elsewhere.
 SetThreadDescriptionFn FindSetThreadDescription() {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) return nullptr;
-    return reinterpret_cast<SetThreadDescriptionFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetThreadDescription")));
+    return Common::SystemProcedure<SetThreadDescriptionFn>(L"kernel32.dll", "SetThreadDescription");
 }
 
 DWORD WINAPI ThreadStart(void* parameter) {

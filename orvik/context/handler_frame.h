@@ -19,7 +19,7 @@ namespace ScanEngine {
 // What one handler call has to work with; lives on the frame's stack.
 struct Invocation {
     const ArgParse& args;
-    CallContextRef call;
+    CallContextRef context;  // the host's call context: logging, the triggering process
     LibraryContext& library;
     const Abi::CallSite* site;
 };

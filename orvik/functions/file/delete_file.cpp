@@ -39,16 +39,16 @@ std::optional<std::string> ConvertToDos(LibraryContext& library, const std::stri
 std::int64_t DeleteFileByHost(Invocation& call) {
     const std::string given = call.args.GetString(arg::path);
     const bool to_dos = call.args.IsGiven(arg::to_dos) && call.args.GetInteger(arg::to_dos) != 0;
-    call.call.Log(kLogInfo, FormatString("Deleting file: '%s' ...", given.c_str()));
+    call.context.Log(kLogInfo, FormatString("Deleting file: '%s' ...", given.c_str()));
 
     // A nul would have the host delete a file named by the part before it.
     if (Common::HoldsNul(given)) {
-        call.call.Log(kLogError, FormatString("Can't delete file '%s': path contains a nul character", given.c_str()));
+        call.context.Log(kLogError, FormatString("Can't delete file '%s': path contains a nul character", given.c_str()));
         return -1;
     }
     // Undecodable bytes would be dropped from the path the host converts.
     if (to_dos && !Common::IsNameText(given)) {
-        call.call.Log(kLogError, FormatString("Can't delete file '%s': path is not valid UTF-8", given.c_str()));
+        call.context.Log(kLogError, FormatString("Can't delete file '%s': path is not valid UTF-8", given.c_str()));
         return -1;
     }
 
@@ -56,26 +56,26 @@ std::int64_t DeleteFileByHost(Invocation& call) {
     if (to_dos) {
         const auto converted = ConvertToDos(call.library, given);
         if (!converted || Common::HoldsNul(*converted)) {
-            call.call.Log(kLogError, FormatString("Can't delete file '%s': path conversion failed", given.c_str()));
+            call.context.Log(kLogError, FormatString("Can't delete file '%s': path conversion failed", given.c_str()));
             return -1;
         }
         target = *converted;
-        call.call.Log(kLogInfo, FormatString("Deleting file: '%s' as '%s' ...", given.c_str(), target.c_str()));
+        call.context.Log(kLogInfo, FormatString("Deleting file: '%s' as '%s' ...", given.c_str(), target.c_str()));
     }
 
     Abi::HostError* raw_error = nullptr;
-    const std::int32_t status = call.library.RemoveFile(GetSecurityToken(call.call.Raw()), target, &raw_error);
+    const std::int32_t status = call.library.RemoveFile(GetSecurityToken(call.context.Raw()), target, &raw_error);
     const HostErrorObject error(raw_error);
     if (status != 0) {
         // A host that fails without an error object still gets its line.
         const std::string message = error ? HostErrorMessage(error.Get()) : "unknown error";
-        call.call.Log(kLogError, to_dos ? FormatString("Failed to delete file '%s' as '%s' : %s", given.c_str(),
+        call.context.Log(kLogError, to_dos ? FormatString("Failed to delete file '%s' as '%s' : %s", given.c_str(),
                                                        target.c_str(), message.c_str())
                                         : FormatString("Failed to delete file '%s' : %s", given.c_str(),
                                                        message.c_str()));
         return -1;
     }
-    call.call.Log(kLogInfo, FormatString("File '%s' deleted successfully", target.c_str()));
+    call.context.Log(kLogInfo, FormatString("File '%s' deleted successfully", target.c_str()));
     return 0;
 }
 

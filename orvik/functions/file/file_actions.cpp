@@ -40,7 +40,7 @@ std::int32_t ReadContentThroughHost(Invocation& call, const std::string& path, c
     if (Common::HoldsNul(path)) return ERROR_INVALID_NAME;
     std::uint64_t delivered = 0;
     return call.library.ReadFileContent(
-        GetSecurityToken(call.call.Raw()), path, unique_id, limit,
+        GetSecurityToken(call.context.Raw()), path, unique_id, limit,
         [&](const std::uint8_t* bytes, std::uint64_t count) {
             // The host is trusted for its pointer, not for keeping to the limit.
             if (bytes == nullptr || count == 0 || delivered >= limit) return;

@@ -47,7 +47,7 @@ std::int64_t SingleValue(Invocation& call, const Query& query, const std::uint64
     const std::int64_t code = QueryAsCaller(call, call.args.GetString(arg::path), query, precision);
     if (code == -1) return -1;
     if (code != 0) {
-        LogWindowsError(call.call, static_cast<std::uint32_t>(code));
+        LogWindowsError(call.context, static_cast<std::uint32_t>(code));
         return -1;
     }
     return static_cast<std::int64_t>(value);
@@ -82,7 +82,7 @@ std::int64_t GetFileAttributeWord(Invocation& call) {
     const std::int64_t code = QueryAsCaller(call, path, {.attributes = &attributes}, TimePrecision::Seconds);
     if (code == -1) return -1;
     if (code != 0) {
-        LogWindowsError(call.call, static_cast<std::uint32_t>(code));
+        LogWindowsError(call.context, static_cast<std::uint32_t>(code));
         return -1;
     }
     output.Assign(attributes);
@@ -108,7 +108,7 @@ std::int64_t GetFileInfo(Invocation& call) {
     if (creation_out) creation_out->Assign(creation);
     if (modification_out) modification_out->Assign(modification);
     if (attributes_out) attributes_out->Assign(attributes);
-    LogWindowsError(call.call, static_cast<std::uint32_t>(code));
+    LogWindowsError(call.context, static_cast<std::uint32_t>(code));
     return code;
 }
 

@@ -60,7 +60,7 @@ std::int64_t EvalHashes(Invocation& call) {
 
     std::array<std::uint8_t, kDigestBufferSize> digests{};
     Abi::HashOptions options{};
-    const std::int32_t status = call.library.EvalHashes(GetSecurityToken(call.call.Raw()), path, unique_id, mask,
+    const std::int32_t status = call.library.EvalHashes(GetSecurityToken(call.context.Raw()), path, unique_id, mask,
                                                         digests.data(), kDigestBufferSize, &options);
     if (status != 0) return status;
 

@@ -18,7 +18,7 @@ namespace {
 
 // Every failure is one line: the step that failed, then the system's code.
 std::int64_t Fail(const Invocation& call, const char* step, DWORD code) {
-    call.call.Log(kLogWarning,
+    call.context.Log(kLogWarning,
                   std::string("Failed to get original file name: ") + step + " with error " + std::to_string(code));
     return -1;
 }
@@ -58,7 +58,7 @@ std::int64_t GetOriginalFilename(Invocation& call) {
         return Fail(call, "Failed to query file version original filename info", GetLastError());
     const std::size_t characters = UnitsInside(block.data(), block.size(), value, length);
     if (characters <= 1) {
-        call.call.Log(kLogWarning, "Failed to get original file name: Original filename is null");
+        call.context.Log(kLogWarning, "Failed to get original file name: Original filename is null");
         return -1;
     }
     output.Assign(Common::WideToUtf8(static_cast<const wchar_t*>(value), characters - 1));

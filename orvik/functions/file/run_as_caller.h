@@ -17,11 +17,11 @@ namespace ScanEngine::File {
 template <typename Work>
 bool RunAsCaller(Invocation& call, Work&& work) {
     try {
-        const ImpersonationScope scope(GetSecurityToken(call.call.Raw()));
+        const ImpersonationScope scope(GetSecurityToken(call.context.Raw()));
         std::forward<Work>(work)();
         return true;
     } catch (const Common::Error& error) {
-        call.call.Log(kLogError, error.Text());
+        call.context.Log(kLogError, error.Text());
         return false;
     }
 }

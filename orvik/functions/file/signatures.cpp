@@ -33,11 +33,11 @@ std::int64_t CheckSignature(Invocation& call) {
     const auto vendor_out = call.args.GetStringAddressIfGiven(arg::vendor);
 
     Abi::SignatureInfo* raw = nullptr;
-    const std::int32_t status = call.library.CheckSignature(GetSecurityToken(call.call.Raw()), path, unique_id, &raw);
+    const std::int32_t status = call.library.CheckSignature(GetSecurityToken(call.context.Raw()), path, unique_id, &raw);
     // Owned before anything is looked at: a record that comes with a failure is released too.
     const HostObject<Abi::SignatureInfo> record(raw);
     if (status != 0 || !record) {
-        call.call.Log(kLogWarning, FormatString("CheckSignature failed to GetSignatureInfo, path: %s, return value: %u",
+        call.context.Log(kLogWarning, FormatString("CheckSignature failed to GetSignatureInfo, path: %s, return value: %u",
                                                 path.c_str(), static_cast<unsigned>(status)));
         return status != 0 ? status : kNoRecord;
     }
@@ -56,11 +56,11 @@ std::int64_t CheckExtendedSignature(Invocation& call) {
     const std::uint8_t deep_scan = call.args.GetInteger(arg::is_deep_scan) != 0 ? 1 : 0;
 
     Abi::ExtendedSignatureInfo* raw = nullptr;
-    const std::int32_t status = call.library.CheckExtendedSignature(GetSecurityToken(call.call.Raw()), path,
+    const std::int32_t status = call.library.CheckExtendedSignature(GetSecurityToken(call.context.Raw()), path,
                                                                     unique_id, &raw, mask, deep_scan);
     const HostObject<Abi::ExtendedSignatureInfo> record(raw);
     if (status != 0 || !record) {
-        call.call.Log(kLogWarning, FormatString("Failed to GetExtendedSignatureInfo, path: %s, return value: %u",
+        call.context.Log(kLogWarning, FormatString("Failed to GetExtendedSignatureInfo, path: %s, return value: %u",
                                                 path.c_str(), static_cast<unsigned>(status)));
         return status != 0 ? status : kNoRecord;
     }

@@ -45,7 +45,7 @@ std::int64_t ReadTextFileDm(Invocation& call) {
             content.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(count));
         });
     if (status != 0) {
-        call.call.Log(kLogWarning, Common::FormatString("ReadTextFile failed, path: %s, return value: %" PRIu32,
+        call.context.Log(kLogWarning, Common::FormatString("ReadTextFile failed, path: %s, return value: %" PRIu32,
                                                         path.c_str(), static_cast<std::uint32_t>(status)));
         return status;
     }

@@ -17,7 +17,7 @@ namespace {
 // digest of that size is still passed (zero-padded) but noted in the log.
 void ReadDigest(Invocation& call, ArgName arg, std::uint8_t* out, std::size_t size) {
     if (!DecodeDigest(call.args.GetString(arg), out, size)) {
-        call.call.Log(kLogWarning,
+        call.context.Log(kLogWarning,
                       Common::FormatString("alert: argument '%s' is not a %zu-byte hex digest", arg.name, size));
     }
 }
@@ -30,9 +30,9 @@ std::uint32_t Low32(Invocation& call, ArgName arg) { return static_cast<std::uin
 
 std::int64_t SignificantProcess(Invocation& call, bool started) {
     const std::string identity = call.args.GetString(arg::identity);
-    const auto uid = call.call.ProcessUid();
-    const auto pid = uid ? call.call.ProcessId() : std::nullopt;
-    if (!uid || !pid) return ReportNoProcessInfo(call.call.Raw());
+    const auto uid = call.context.ProcessUid();
+    const auto pid = uid ? call.context.ProcessId() : std::nullopt;
+    if (!uid || !pid) return ReportNoProcessInfo(call.context.Raw());
 
     Abi::SignificantProcessRecord record{};
     record.identity = identity.c_str();
@@ -71,9 +71,9 @@ std::int64_t Alert(Invocation& call) {
 
     // The alert is out: whatever happens now, the rule gets the host's answer.
     try {
-        if (const auto uid = call.call.ProcessUid()) call.call.ReportProcessThreat(*uid, threat.c_str());
+        if (const auto uid = call.context.ProcessUid()) call.context.ReportProcessThreat(*uid, threat.c_str());
     } catch (const Common::Error& error) {
-        call.call.Log(kLogWarning, "alert: threat not reported to the rules engine: " + error.Text());
+        call.context.Log(kLogWarning, "alert: threat not reported to the rules engine: " + error.Text());
     }
     return result;
 }

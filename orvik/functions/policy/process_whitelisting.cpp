@@ -16,9 +16,9 @@ std::int64_t WhitelistProcess(Invocation& call) {
     const std::int32_t result = call.library.WhitelistProcess(puid, static_cast<std::uint32_t>(pid));
     // The whitelisting is done: a failed notice must not turn its result into a failure.
     try {
-        call.call.OnProcessWhitelisted(puid);
+        call.context.OnProcessWhitelisted(puid);
     } catch (const Common::Error& error) {
-        call.call.Log(kLogWarning, "whitelist_process: rules engine not notified: " + error.Text());
+        call.context.Log(kLogWarning, "whitelist_process: rules engine not notified: " + error.Text());
     }
     return result;
 }
@@ -26,7 +26,7 @@ std::int64_t WhitelistProcess(Invocation& call) {
 std::int64_t SuppressProcess(Invocation& call) {
     const auto puid = static_cast<std::uint64_t>(call.args.GetInteger(arg::puid));
     std::uint64_t pid = 0;
-    if (const std::int32_t status = call.call.ResolveProcessForSuppression(puid, pid); status != 0) return status;
+    if (const std::int32_t status = call.context.ResolveProcessForSuppression(puid, pid); status != 0) return status;
     return call.library.WhitelistProcess(puid, static_cast<std::uint32_t>(pid));
 }
 

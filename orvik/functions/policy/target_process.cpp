@@ -3,15 +3,15 @@
 namespace ScanEngine::Policy {
 
 std::int32_t PidOfProcess(Invocation& call, std::uint64_t puid, std::uint64_t& pid) {
-    const auto current_uid = call.call.ProcessUid();
+    const auto current_uid = call.context.ProcessUid();
     if (current_uid && *current_uid == puid) {
-        if (const auto current_pid = call.call.ProcessId()) {
+        if (const auto current_pid = call.context.ProcessId()) {
             pid = *current_pid;
             return 0;
         }
     }
     pid = 0;
-    return call.call.ResolveProcessId(puid, pid);
+    return call.context.ResolveProcessId(puid, pid);
 }
 
 }  // namespace ScanEngine::Policy

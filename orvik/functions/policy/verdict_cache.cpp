@@ -22,7 +22,7 @@ CacheKey ReadKey(const ArgParse& args) {
             static_cast<std::uint8_t>(args.GetInteger(arg::id))};
 }
 
-SecurityToken TokenOf(const Invocation& call) { return GetSecurityToken(call.call.Raw()); }
+SecurityToken TokenOf(const Invocation& call) { return GetSecurityToken(call.context.Raw()); }
 
 }  // namespace
 

@@ -76,8 +76,8 @@ std::int64_t IsFileRestoredFromQuarantine(Invocation& call) {
 std::int64_t CheckFileReputationService(Invocation& call) {
     const std::string md5 = call.args.GetString(arg::md5);
     const auto ttl = static_cast<std::uint32_t>(call.args.GetInteger(arg::ttl));
-    const auto uid = call.call.ProcessUid();
-    if (!uid) return ReportNoProcessInfo(call.call.Raw());
+    const auto uid = call.context.ProcessUid();
+    if (!uid) return ReportNoProcessInfo(call.context.Raw());
     return call.library.CheckFileReputation(*uid, md5, ttl);
 }
 
@@ -85,8 +85,8 @@ std::int64_t CheckCorporateWhitelist(Invocation& call) {
     const std::string md5 = call.args.GetString(arg::md5);
     // An empty threat name goes to the host as null (the library context does that).
     const std::string threat = call.args.GetString(arg::threat);
-    const auto uid = call.call.ProcessUid();
-    if (!uid) return ReportNoProcessInfo(call.call.Raw());
+    const auto uid = call.context.ProcessUid();
+    if (!uid) return ReportNoProcessInfo(call.context.Raw());
     return call.library.CheckCorporateWhitelist(*uid, md5, threat);
 }
 

@@ -196,7 +196,7 @@ std::int64_t GetProcessInfo(Invocation& call) {
     const Selection selection = Select(call.args);
     Bindings bindings = Bind(call.args);
 
-    ProcessCacheAccessor accessor(call.site, call.call.Raw());
+    ProcessCacheAccessor accessor(call.site, call.context.Raw());
     Abi::CallerInfoProvider provider = CallerInfoProviderFor(accessor);
     SizedBufferHolder buffer;
     const std::int32_t status =

@@ -109,10 +109,10 @@ std::int64_t GetAccAttrBySid(Invocation& call) {
     std::uint8_t sid[kMaxSidSize];
     std::size_t size = sizeof sid;
     if (!ParseSidText(text, sid, size)) {
-        call.call.Log(kLogError, Common::FormatString("Can't convert string '%s' to SID", text.c_str()));
+        call.context.Log(kLogError, Common::FormatString("Can't convert string '%s' to SID", text.c_str()));
         return -1;
     }
-    return AccountAttributes(sid, size, call.call, out);
+    return AccountAttributes(sid, size, call.context, out);
 }
 
 std::int64_t GetAccAttrByPid(Invocation& call) {
@@ -123,10 +123,10 @@ std::int64_t GetAccAttrByPid(Invocation& call) {
     try {
         sid = ProcessUserSid(pid);
     } catch (const Common::Error& error) {
-        call.call.Log(kLogError, error.Text());
+        call.context.Log(kLogError, error.Text());
         return WindowsCodeOf(error);
     }
-    return AccountAttributes(sid.data(), sid.size(), call.call, out);
+    return AccountAttributes(sid.data(), sid.size(), call.context, out);
 }
 
 }  // namespace ScanEngine::Process

@@ -35,12 +35,12 @@ std::int64_t HaveWindow(Invocation& call) {
     WindowSearch search;
     search.pid = static_cast<DWORD>(call.args.GetInteger(arg::pid));
     try {
-        const ImpersonationScope scope(GetSecurityToken(call.call.Raw()));
+        const ImpersonationScope scope(GetSecurityToken(call.context.Raw()));
         if (!EnumWindows(&VisitWindow, reinterpret_cast<LPARAM>(&search)))
             throw COMMON_WINDOWS_ERROR(GetLastError());
     } catch (const Common::Error& error) {
         // The failure's own text, not the malformed-call line.
-        call.call.Log(kLogError, error.Text());
+        call.context.Log(kLogError, error.Text());
         return -1;
     }
     return search.found ? 1 : 0;

@@ -1,5 +1,7 @@
 #include "load_time_apis.h"
 
+#include "common/system_procedure.h"
+
 namespace ScanEngine::Process {
 namespace {
 
@@ -7,10 +9,8 @@ namespace {
 // neither call loads a library.
 LoadTimeApis Resolve() noexcept {
     LoadTimeApis apis;
-    if (const HMODULE kernel32 = GetModuleHandleW(L"kernel32")) {
-        apis.get_application_user_model_id = reinterpret_cast<LoadTimeApis::GetApplicationUserModelIdFn>(
-            reinterpret_cast<void*>(GetProcAddress(kernel32, "GetApplicationUserModelId")));
-    }
+    apis.get_application_user_model_id = Common::SystemProcedure<LoadTimeApis::GetApplicationUserModelIdFn>(
+        L"kernel32.dll", "GetApplicationUserModelId");
     return apis;
 }
 

@@ -171,14 +171,14 @@ std::int64_t MemoryScanItdt(Invocation& call) {
     const std::string module_name =
         scan_mode == kModuleScan || scan_mode == kSectionScan ? call.args.GetString(arg::module_name) : "";
 
-    const auto uid = call.call.ProcessUid();
+    const auto uid = call.context.ProcessUid();
     if (!uid) {
-        call.call.Log(kLogInfo, "MemoryScanItdt could not get UID");
+        call.context.Log(kLogInfo, "MemoryScanItdt could not get UID");
         return -1;
     }
-    const auto pid = call.call.ProcessId();
+    const auto pid = call.context.ProcessId();
     if (!pid) {
-        call.call.Log(kLogInfo, "MemoryScanItdt could not get PID");
+        call.context.Log(kLogInfo, "MemoryScanItdt could not get PID");
         return -1;
     }
     return call.library.MemoryScanItdt(unique_key, *uid, static_cast<std::uint32_t>(*pid), scan_mode,
@@ -187,9 +187,9 @@ std::int64_t MemoryScanItdt(Invocation& call) {
 
 std::int64_t MemoryScanMlGetStatistic(Invocation& call) {
     const auto statistic = call.args.GetStringAddress(arg::statistic);
-    const auto pid = call.call.ProcessId();
+    const auto pid = call.context.ProcessId();
     if (!pid) {
-        call.call.Log(kLogInfo, "MemoryScanMlGetStatistic could not get PID");
+        call.context.Log(kLogInfo, "MemoryScanMlGetStatistic could not get PID");
         return -1;
     }
     statistic.Assign(FormatMemoryStatistic(CollectStatistic(static_cast<DWORD>(*pid))));

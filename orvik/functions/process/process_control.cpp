@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/format_string.h"
+#include "common/system_procedure.h"
 #include "common/unique_handle.h"
 #include "common/utf.h"
 #include "common/windows_error.h"
@@ -40,10 +41,7 @@ struct SystemVersion {
 // The real version: the compatibility layer does not adjust this call.
 std::optional<SystemVersion> ReadSystemVersion() noexcept {
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    if (ntdll == nullptr) return std::nullopt;
-    const auto get_version = reinterpret_cast<RtlGetVersionFn>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlGetVersion")));
+    const auto get_version = Common::SystemProcedure<RtlGetVersionFn>(L"ntdll.dll", "RtlGetVersion");
     if (get_version == nullptr) return std::nullopt;
     OSVERSIONINFOW info{};
     info.dwOSVersionInfoSize = sizeof info;
@@ -65,10 +63,8 @@ bool SupportsProcessLogging(const std::optional<SystemVersion>& version) {
 // The NT status of the setting, or the Windows error of finding the call.
 std::int32_t SetLoggingFlags(HANDLE process, std::uint32_t flags) {
     using NtSetInformationProcessFn = LONG(NTAPI*)(HANDLE, ULONG, void*, ULONG);
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll");
-    if (ntdll == nullptr) return static_cast<std::int32_t>(GetLastError());
-    const auto set_information = reinterpret_cast<NtSetInformationProcessFn>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationProcess")));
+    const auto set_information =
+        Common::SystemProcedure<NtSetInformationProcessFn>(L"ntdll.dll", "NtSetInformationProcess");
     if (set_information == nullptr) return static_cast<std::int32_t>(GetLastError());
     ULONG value = flags;
     return set_information(process, kProcessLoggingClass, &value, sizeof value);
@@ -99,12 +95,12 @@ std::int64_t TerminateProcessByHost(Invocation& call) {
     // Released once when the call ends, also when the host sets one on success.
     const HostErrorObject error(raw_error);
     if (status == 0) {
-        call.call.Log(kLogInfo, FormatString("Successfully terminated process '%d'", static_cast<int>(pid)));
+        call.context.Log(kLogInfo, FormatString("Successfully terminated process '%d'", static_cast<int>(pid)));
         return 0;
     }
     // A host that fails without an error object still gets its line.
     const std::string message = error ? HostErrorMessage(error.Get()) : "unknown error";
-    call.call.Log(kLogError, FormatString("Failed to terminate process '%d' : '%s' - Result: %d",
+    call.context.Log(kLogError, FormatString("Failed to terminate process '%d' : '%s' - Result: %d",
                                           static_cast<int>(pid), message.c_str(), status));
     return status;
 }
@@ -128,14 +124,14 @@ std::int64_t SetProcessLogging(Invocation& call) {
     Common::UniqueHandle process(OpenProcess(PROCESS_SET_INFORMATION, FALSE, pid));
     if (!process) {
         const DWORD error = GetLastError();
-        call.call.Log(kLogError, FormatString("OpenProcess for PID %d failed with error code %d\n",
+        call.context.Log(kLogError, FormatString("OpenProcess for PID %d failed with error code %d\n",
                                               static_cast<int>(pid), static_cast<int>(error)));
         return static_cast<std::int32_t>(error);
     }
     const std::int32_t status = SetLoggingFlags(process.Get(), masked);
     process.Reset();
     if (status == 0) return 0;
-    call.call.Log(kLogError, FormatString("Enable logging for PID %d failed with error code %d(0x%x)\n",
+    call.context.Log(kLogError, FormatString("Enable logging for PID %d failed with error code %d(0x%x)\n",
                                           static_cast<int>(pid), status, static_cast<unsigned>(status)));
     return status;
 }
@@ -149,7 +145,7 @@ std::int64_t CheckIsUwp(Invocation& call) {
     Common::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (!process) {
         const DWORD error = GetLastError();
-        call.call.Log(kLogWarning, FormatString("UWP check: cannot open process handle for pid=%u: %s", pid,
+        call.context.Log(kLogWarning, FormatString("UWP check: cannot open process handle for pid=%u: %s", pid,
                                                 Common::FormatWindowsError(error).c_str()));
         return -1;
     }

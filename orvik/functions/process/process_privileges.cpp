@@ -81,32 +81,32 @@ std::int64_t GetProcPrivAttr(Invocation& call) {
     const Common::UniqueHandle process(OpenProcess(MAXIMUM_ALLOWED, FALSE, pid));
     if (!process) {
         const DWORD error = GetLastError();
-        call.call.Log(kLogError, Common::FormatString("OpenProcess failed with error code %d, for PID %d \n",
+        call.context.Log(kLogError, Common::FormatString("OpenProcess failed with error code %d, for PID %d \n",
                                                       AsInt(error), static_cast<int>(pid)));
         return AsInt(error);
     }
     Common::UniqueHandle token;
     if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.Put())) {
         const DWORD error = GetLastError();
-        call.call.Log(kLogError, Common::FormatString("OpenProcessToken failed with error code %d\n", AsInt(error)));
+        call.context.Log(kLogError, Common::FormatString("OpenProcessToken failed with error code %d\n", AsInt(error)));
         return AsInt(error);
     }
     Common::UniqueHandle duplicate;
     if (!DuplicateToken(token.Get(), SecurityImpersonation, duplicate.Put())) {
         const DWORD error = GetLastError();
-        call.call.Log(kLogError, Common::FormatString("DuplicateToken failed with error code %d \n", AsInt(error)));
+        call.context.Log(kLogError, Common::FormatString("DuplicateToken failed with error code %d \n", AsInt(error)));
         return AsInt(error);
     }
     // Written now so that a later failure still leaves it set.
-    is_elevated.Assign(IsElevated(call.call, token.Get()) ? 1 : 0);
+    is_elevated.Assign(IsElevated(call.context, token.Get()) ? 1 : 0);
 
     bool member = false;
-    if (const DWORD error = AdministratorsMembership(call.call, duplicate.Get(), member); error != 0) return AsInt(error);
+    if (const DWORD error = AdministratorsMembership(call.context, duplicate.Get(), member); error != 0) return AsInt(error);
     is_in_admin_group.Assign(member ? 1 : 0);
 
     std::uint32_t level = 0;
     if (!IntegrityLevel(token.Get(), level)) {
-        call.call.Log(kLogError, "Get_IL failed\n");
+        call.context.Log(kLogError, "Get_IL failed\n");
         return 5;
     }
     integrity_lvl.Assign(level);

@@ -39,7 +39,7 @@ std::int64_t GetProcSnapshot(Invocation& call) {
     const Common::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) {
         const DWORD error = GetLastError();
-        call.call.Log(kLogError, FormatString("CreateToolhelp32Snapshot (of processes) failed with error code %d\n",
+        call.context.Log(kLogError, FormatString("CreateToolhelp32Snapshot (of processes) failed with error code %d\n",
                                               static_cast<int>(error)));
         return static_cast<std::int32_t>(error);
     }
@@ -47,7 +47,7 @@ std::int64_t GetProcSnapshot(Invocation& call) {
     entry.dwSize = sizeof entry;
     if (!Process32FirstW(snapshot.Get(), &entry)) {
         const DWORD error = GetLastError();
-        call.call.Log(kLogError, FormatString("Process32First failed with error code %d\n", static_cast<int>(error)));
+        call.context.Log(kLogError, FormatString("Process32First failed with error code %d\n", static_cast<int>(error)));
         return static_cast<std::int32_t>(error);
     }
 
@@ -57,12 +57,12 @@ std::int64_t GetProcSnapshot(Invocation& call) {
         const DWORD parent = entry.th32ParentProcessID;
         // The idle process, and processes whose parent the system does not name.
         if (pid == 0 || parent == 0) continue;
-        const std::uint64_t start = ProcessStartTime(call.call, pid);
+        const std::uint64_t start = ProcessStartTime(call.context, pid);
         if (start == 0)
-            call.call.Log(kLogError, FormatString("GetProcessStartime failed for PID %d\n", static_cast<int>(pid)));
-        const std::uint64_t parent_start = ProcessStartTime(call.call, parent);
+            call.context.Log(kLogError, FormatString("GetProcessStartime failed for PID %d\n", static_cast<int>(pid)));
+        const std::uint64_t parent_start = ProcessStartTime(call.context, parent);
         if (parent_start == 0)
-            call.call.Log(kLogError,
+            call.context.Log(kLogError,
                           FormatString("GetProcessStartime failed for ParentPID %d\n", static_cast<int>(parent)));
         AppendSnapshotItem(text, pid, start, parent, parent_start);
     } while (Process32NextW(snapshot.Get(), &entry));

@@ -1,5 +1,7 @@
 #include "thread_start_address.h"
 
+#include "common/system_procedure.h"
+
 namespace ScanEngine::Process {
 namespace {
 
@@ -10,12 +12,7 @@ constexpr ULONG kThreadStartAddressClass = 9;
 }  // namespace
 
 std::optional<std::uint64_t> QueryThreadStartAddress(HANDLE thread) {
-    // ntdll is mapped into every process for its whole life: no reference to
-    // take or drop.
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const auto query = ntdll ? reinterpret_cast<QueryInformationThread>(
-                                   reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationThread")))
-                             : nullptr;
+    const auto query = Common::SystemProcedure<QueryInformationThread>(L"ntdll.dll", "NtQueryInformationThread");
     if (query == nullptr) return std::nullopt;
     std::uint64_t start = 0;
     if (query(thread, kThreadStartAddressClass, &start, sizeof start, nullptr) < 0) return 0;

@@ -257,25 +257,25 @@ std::int64_t InjectDetectTerminate(Invocation& call) {
     const ThreadTarget target = ReadTarget(call.args);
     const UniqueHandle thread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, target.tid));
     if (!thread) {
-        LogNoThreadHandle(call.call, target, GetLastError());
+        LogNoThreadHandle(call.context, target, GetLastError());
         return -1;
     }
-    if (!BelongsToTarget(thread.Get(), target, call.call)) return -1;
+    if (!BelongsToTarget(thread.Get(), target, call.context)) return -1;
     const UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, target.pid));
     if (!process) {
-        LogNoProcessHandle(call.call, GetLastError());
+        LogNoProcessHandle(call.context, GetLastError());
         return -1;
     }
 
     // Without the query the address is one no region holds.
     const std::uint64_t start = QueryThreadStartAddress(thread.Get()).value_or(~std::uint64_t{0});
     if (start == 0) {
-        call.call.Log(kLogError, "Failed to get thread start address");
+        call.context.Log(kLogError, "Failed to get thread start address");
         return -1;
     }
     MEMORY_BASIC_INFORMATION region{};
     if (VirtualQueryEx(process.Get(), reinterpret_cast<LPCVOID>(start), &region, sizeof region) == 0) {
-        call.call.Log(kLogError, FormatString("VirtualQuery returned 0 bytes. Error: %d", AsInt(GetLastError())));
+        call.context.Log(kLogError, FormatString("VirtualQuery returned 0 bytes. Error: %d", AsInt(GetLastError())));
         return -1;
     }
     if (region.Protect != kSuspiciousProtection) return 0;
@@ -283,12 +283,12 @@ std::int64_t InjectDetectTerminate(Invocation& call) {
 
     // Whether the thread may be ended at all, before trying it.
     if (!UniqueHandle(OpenThread(THREAD_TERMINATE, FALSE, target.tid))) {
-        call.call.Log(kLogError,
+        call.context.Log(kLogError,
                       FormatString("Failed to acquire thread handle for pid: %d, tid: %d for termination. Error: %d",
                                    AsInt(target.pid), AsInt(target.tid), AsInt(GetLastError())));
         return 1;
     }
-    if (!TerminateTarget(target.tid, call.call)) call.call.Log(kLogError, "Failed to terminate the thread");
+    if (!TerminateTarget(target.tid, call.context)) call.context.Log(kLogError, "Failed to terminate the thread");
     return 1;
 }
 
@@ -296,10 +296,10 @@ std::int64_t HollowDetectTerminate(Invocation& call) {
     const ThreadTarget target = ReadTarget(call.args);
     const UniqueHandle thread(OpenThread(kContextThreadAccess, FALSE, target.tid));
     if (!thread) {
-        LogNoThreadHandle(call.call, target, GetLastError());
+        LogNoThreadHandle(call.context, target, GetLastError());
         return -1;
     }
-    if (!BelongsToTarget(thread.Get(), target, call.call)) return -1;
+    if (!BelongsToTarget(thread.Get(), target, call.context)) return -1;
 
     CONTEXT context{};
     DWORD error = 0;
@@ -309,22 +309,22 @@ std::int64_t HollowDetectTerminate(Invocation& call) {
     if (target.tid == GetCurrentThreadId()) {
         RtlCaptureContext(&context);
     } else if (!CaptureContext(thread.Get(), context, error)) {
-        call.call.Log(kLogInfo, FormatString("Failed to acquire context. ERROR %d", AsInt(error)));
+        call.context.Log(kLogInfo, FormatString("Failed to acquire context. ERROR %d", AsInt(error)));
         return -1;
     }
-    call.call.Log(kLogInfo, "Thread context acquired successfully");
+    call.context.Log(kLogInfo, "Thread context acquired successfully");
 
     const UniqueHandle process(OpenProcess(kStackProcessAccess, FALSE, target.pid));
     if (!process) {
-        LogNoProcessHandle(call.call, GetLastError());
+        LogNoProcessHandle(call.context, GetLastError());
         return -1;
     }
 
-    const bool suspicious = ScanStack(context, process.Get(), thread.Get(), call.call);
+    const bool suspicious = ScanStack(context, process.Get(), thread.Get(), call.context);
     if (!suspicious) {
-        call.call.Log(kLogInfo, "No suspicious address found on stack");
-    } else if (target.terminate && !TerminateTarget(target.tid, call.call)) {
-        call.call.Log(kLogError, "Failed to terminate the thread");
+        call.context.Log(kLogInfo, "No suspicious address found on stack");
+    } else if (target.terminate && !TerminateTarget(target.tid, call.context)) {
+        call.context.Log(kLogError, "Failed to terminate the thread");
     }
     return suspicious ? 1 : 0;
 }

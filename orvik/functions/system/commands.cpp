@@ -28,7 +28,7 @@ std::int64_t OsExecute(Invocation& call) {
         // The 32-bit exit code, sign-extended: 0xFFFFFFFF reads as -1.
         return static_cast<std::int32_t>(child->Wait());
     } catch (const Common::Error& error) {
-        call.call.Log(kLogError, error.Text());
+        call.context.Log(kLogError, error.Text());
         return -1;
     }
 }

@@ -78,34 +78,34 @@ std::int64_t RegistryKeyExists(Invocation& call) {
     const auto status = call.args.GetIntegerAddress(arg::status);
     const std::optional<HKEY> root = DirectHive(hive);
     if (!root) {
-        call.call.Log(kLogError, "Unknown root key");
+        call.context.Log(kLogError, "Unknown root key");
         return -1;
     }
 
     LSTATUS result;
     try {
         const std::wstring name = Wide(key);
-        const ImpersonationScope scope(GetSecurityToken(call.call.Raw()));
+        const ImpersonationScope scope(GetSecurityToken(call.context.Raw()));
         Common::UniqueHkey opened;  // closed at once, still inside the scope
         result = RegOpenKeyExW(*root, name.c_str(), 0, KEY_READ, opened.Put());
     } catch (const Common::Error& error) {
-        call.call.Log(kLogError, FormatString("Can't access registry key: hive='%s', regkey='%s'; %s", hive.c_str(),
+        call.context.Log(kLogError, FormatString("Can't access registry key: hive='%s', regkey='%s'; %s", hive.c_str(),
                                               key.c_str(), error.Text().c_str()));
         return -1;
     }
 
     if (result == ERROR_SUCCESS) {
         status.Assign(1);
-        call.call.Log(kLogInfo, FormatString("Registry key exists: hive='%s', regkey='%s'", hive.c_str(), key.c_str()));
+        call.context.Log(kLogInfo, FormatString("Registry key exists: hive='%s', regkey='%s'", hive.c_str(), key.c_str()));
         return 0;
     }
     if (result == ERROR_FILE_NOT_FOUND) {
         status.Assign(0);
-        call.call.Log(kLogInfo,
+        call.context.Log(kLogInfo,
                       FormatString("Registry key does not exist: hive='%s', regkey='%s'", hive.c_str(), key.c_str()));
         return 0;
     }
-    call.call.Log(kLogError, FormatString("Can't access registry key: hive='%s', regkey='%s'; ERROR: %d", hive.c_str(),
+    call.context.Log(kLogError, FormatString("Can't access registry key: hive='%s', regkey='%s'; ERROR: %d", hive.c_str(),
                                           key.c_str(), static_cast<int>(result)));
     return result;
 }
@@ -117,7 +117,7 @@ std::int64_t RegistryReadString(Invocation& call) {
     const auto output = call.args.GetStringAddress(arg::text);
     const std::optional<HKEY> root = DirectHive(hive);
     if (!root) {
-        call.call.Log(kLogError, "Unknown root key");
+        call.context.Log(kLogError, "Unknown root key");
         return -1;
     }
 
@@ -125,7 +125,7 @@ std::int64_t RegistryReadString(Invocation& call) {
     try {
         const std::wstring key_name = Wide(key);
         const std::wstring value_name = Wide(value);
-        const SecurityToken token = GetSecurityToken(call.call.Raw());
+        const SecurityToken token = GetSecurityToken(call.context.Raw());
 
         DWORD size = 0;
         LSTATUS result;
@@ -134,7 +134,7 @@ std::int64_t RegistryReadString(Invocation& call) {
             result = RegGetValueW(*root, key_name.c_str(), value_name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size);
         }
         if (result != ERROR_SUCCESS || size == 0) {
-            call.call.Log(kLogError, FormatString("Failed to get regkey datasize, ERROR: %d", static_cast<int>(result)));
+            call.context.Log(kLogError, FormatString("Failed to get regkey datasize, ERROR: %d", static_cast<int>(result)));
             return result;
         }
 
@@ -149,13 +149,13 @@ std::int64_t RegistryReadString(Invocation& call) {
                                   &offered);
         }
         if (result != ERROR_SUCCESS) {
-            call.call.Log(kLogError, FormatString("Failed to get regkey data, ERROR: %d", static_cast<int>(result)));
+            call.context.Log(kLogError, FormatString("Failed to get regkey data, ERROR: %d", static_cast<int>(result)));
             return result;
         }
         const auto end = std::find(buffer.begin(), buffer.end(), L'\0');
         text = Common::WideToUtf8(buffer.data(), static_cast<std::size_t>(end - buffer.begin()));
     } catch (const Common::Error& error) {
-        call.call.Log(kLogError, FormatString("%s: Failed to get regkey data: %s", call.call.FunctionName(),
+        call.context.Log(kLogError, FormatString("%s: Failed to get regkey data: %s", call.context.FunctionName(),
                                               error.Text().c_str()));
         return -1;
     }
@@ -168,11 +168,11 @@ std::int64_t RegistryDeleteKey(Invocation& call) {
     const std::string key = call.args.GetString(arg::kname);
     const std::optional<std::uint32_t> code = HostHive(hive);
     if (!code) {
-        call.call.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
+        call.context.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
         return -1;
     }
     if (const char* fault = NameFault(key)) {
-        call.call.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': key name %s",
+        call.context.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': key name %s",
                                               key.c_str(), hive.c_str(), fault));
         return -1;
     }
@@ -182,11 +182,11 @@ std::int64_t RegistryDeleteKey(Invocation& call) {
     const std::int64_t status = call.library.DeleteRegistryKey(*code, key_name.c_str(), &raw_error);
     const HostErrorObject error(raw_error);
     if (status != 0) {
-        call.call.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': %s", key.c_str(),
+        call.context.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': %s", key.c_str(),
                                               hive.c_str(), FailureText(error).c_str()));
         return status;
     }
-    call.call.Log(kLogInfo, FormatString("Successfully deleted registry key '%s' in hive '%s'", key.c_str(),
+    call.context.Log(kLogInfo, FormatString("Successfully deleted registry key '%s' in hive '%s'", key.c_str(),
                                          hive.c_str()));
     return 0;
 }
@@ -197,13 +197,13 @@ std::int64_t RegistryDeleteValue(Invocation& call) {
     const std::string value = call.args.GetString(arg::vname);
     const std::optional<std::uint32_t> code = HostHive(hive);
     if (!code) {
-        call.call.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
+        call.context.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
         return -1;
     }
     const char* fault = NameFault(key);
     if (fault == nullptr) fault = NameFault(value);
     if (fault != nullptr) {
-        call.call.Log(kLogError,
+        call.context.Log(kLogError,
                       FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': name %s",
                                    value.c_str(), hive.c_str(), key.c_str(), fault));
         return -1;
@@ -216,11 +216,11 @@ std::int64_t RegistryDeleteValue(Invocation& call) {
         call.library.DeleteRegistryValue(*code, key_name.c_str(), value_name.c_str(), &raw_error);
     const HostErrorObject error(raw_error);
     if (status != 0) {
-        call.call.Log(kLogError, FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': %s",
+        call.context.Log(kLogError, FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': %s",
                                               value.c_str(), hive.c_str(), key.c_str(), FailureText(error).c_str()));
         return status;
     }
-    call.call.Log(kLogInfo, FormatString("Successfully deleted registry value key '%s' hive '%s' in subkey '%s'",
+    call.context.Log(kLogInfo, FormatString("Successfully deleted registry value key '%s' hive '%s' in subkey '%s'",
                                          value.c_str(), hive.c_str(), key.c_str()));
     return 0;
 }

@@ -12,7 +12,7 @@ namespace {
 template <typename T, typename Output>
 std::int64_t Deliver(Invocation& call, const DumpParse<T>& parsed, const Output& output) {
     if (!parsed.value) {
-        call.call.Log(kLogError, parsed.failure);
+        call.context.Log(kLogError, parsed.failure);
         return -1;
     }
     output.Assign(*parsed.value);

@@ -105,7 +105,7 @@ std::int64_t GetVolumesMap(Invocation& call) {
         SystemVolumes volumes;  // the search is closed before the map is handed over
         map = BuildVolumesMap(volumes);
     }
-    if (!map.failure.empty()) call.call.Log(kLogError, map.failure);
+    if (!map.failure.empty()) call.context.Log(kLogError, map.failure);
     if (map.text) output.Assign(*map.text);
     return map.code;
 }
