@@ -8,6 +8,7 @@
 #include "common/format_string.h"
 #include "common/unique_handle.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/context/failed_call.h"
 #include "orvik/functions/handlers.h"
 #include "token_information.h"
 
@@ -24,13 +25,9 @@ DWORD AdministratorsMembership(CallContextRef call, HANDLE impersonation_token, 
     DWORD error = 0;
     BOOL is_member = FALSE;
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size)) {
-        error = GetLastError();
-        call.Log(kLogError, Common::FormatString(
-                                "IsMemberOfAdministratorsGroup:CreateWellKnownSid failed with error code %d \n", AsInt(error)));
+        error = LogFailedCall(call, kLogError, "IsMemberOfAdministratorsGroup:CreateWellKnownSid failed with error code %d \n");
     } else if (!CheckTokenMembership(impersonation_token, sid, &is_member)) {
-        error = GetLastError();
-        call.Log(kLogError, Common::FormatString(
-                                "IsMemberOfAdministratorsGroup:CheckTokenMembership failed with error code %d \n", AsInt(error)));
+        error = LogFailedCall(call, kLogError, "IsMemberOfAdministratorsGroup:CheckTokenMembership failed with error code %d \n");
     }
     if (error != 0) {
         call.Log(kLogError, Common::FormatString("IsMemberOfAdministratorsGroup failed with error code %d\n", AsInt(error)));
@@ -63,8 +60,7 @@ bool IsElevated(CallContextRef call, HANDLE token) {
     TOKEN_ELEVATION elevation{};
     DWORD returned = 0;
     if (!GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &returned)) {
-        call.Log(kLogWarning, Common::FormatString("GetTokenInformation(TokenElevation) failed with error code %d\n",
-                                                   AsInt(GetLastError())));
+        LogFailedCall(call, kLogWarning, "GetTokenInformation(TokenElevation) failed with error code %d\n");
         return false;
     }
     return elevation.TokenIsElevated != 0;
@@ -79,24 +75,15 @@ std::int64_t GetProcPrivAttr(Invocation& call) {
     const auto is_in_admin_group = call.args.GetIntegerAddress(arg::is_in_admin_group);
 
     const Common::UniqueHandle process(OpenProcess(MAXIMUM_ALLOWED, FALSE, pid));
-    if (!process) {
-        const DWORD error = GetLastError();
-        call.context.Log(kLogError, Common::FormatString("OpenProcess failed with error code %d, for PID %d \n",
-                                                      AsInt(error), static_cast<int>(pid)));
-        return AsInt(error);
-    }
+    if (!process)
+        return AsInt(LogFailedCall(call.context, kLogError, "OpenProcess failed with error code %d, for PID %d \n",
+                                   static_cast<int>(pid)));
     Common::UniqueHandle token;
-    if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.Put())) {
-        const DWORD error = GetLastError();
-        call.context.Log(kLogError, Common::FormatString("OpenProcessToken failed with error code %d\n", AsInt(error)));
-        return AsInt(error);
-    }
+    if (!OpenProcessToken(process.Get(), TOKEN_DUPLICATE | TOKEN_QUERY, token.Put()))
+        return AsInt(LogFailedCall(call.context, kLogError, "OpenProcessToken failed with error code %d\n"));
     Common::UniqueHandle duplicate;
-    if (!DuplicateToken(token.Get(), SecurityImpersonation, duplicate.Put())) {
-        const DWORD error = GetLastError();
-        call.context.Log(kLogError, Common::FormatString("DuplicateToken failed with error code %d \n", AsInt(error)));
-        return AsInt(error);
-    }
+    if (!DuplicateToken(token.Get(), SecurityImpersonation, duplicate.Put()))
+        return AsInt(LogFailedCall(call.context, kLogError, "DuplicateToken failed with error code %d \n"));
     // Written now so that a later failure still leaves it set.
     is_elevated.Assign(IsElevated(call.context, token.Get()) ? 1 : 0);
 

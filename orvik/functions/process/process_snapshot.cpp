@@ -9,6 +9,7 @@
 #include "common/format_string.h"
 #include "common/unique_handle.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/context/failed_call.h"
 #include "orvik/functions/handlers.h"
 #include "snapshot_text.h"
 
@@ -21,8 +22,7 @@ using Common::FormatString;
 std::uint64_t ProcessStartTime(const CallContextRef& call, DWORD pid) {
     const Common::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (!process) {
-        call.Log(kLogError, FormatString("OpenProcess failed with error code %d, for PID %d \n",
-                                         static_cast<int>(GetLastError()), static_cast<int>(pid)));
+        LogFailedCall(call, kLogError, "OpenProcess failed with error code %d, for PID %d \n", static_cast<int>(pid));
         return 0;
     }
     FILETIME creation{}, exit{}, kernel{}, user{};
@@ -38,17 +38,14 @@ std::int64_t GetProcSnapshot(Invocation& call) {
 
     const Common::UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot) {
-        const DWORD error = GetLastError();
-        call.context.Log(kLogError, FormatString("CreateToolhelp32Snapshot (of processes) failed with error code %d\n",
-                                              static_cast<int>(error)));
-        return static_cast<std::int32_t>(error);
+        return static_cast<std::int32_t>(
+            LogFailedCall(call.context, kLogError, "CreateToolhelp32Snapshot (of processes) failed with error code %d\n"));
     }
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
     if (!Process32FirstW(snapshot.Get(), &entry)) {
-        const DWORD error = GetLastError();
-        call.context.Log(kLogError, FormatString("Process32First failed with error code %d\n", static_cast<int>(error)));
-        return static_cast<std::int32_t>(error);
+        return static_cast<std::int32_t>(
+            LogFailedCall(call.context, kLogError, "Process32First failed with error code %d\n"));
     }
 
     std::string text;

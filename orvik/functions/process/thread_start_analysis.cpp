@@ -21,6 +21,7 @@
 #include "common/utf.h"
 #include "module_file_name.h"
 #include "orvik/context/argument_names.h"
+#include "orvik/context/failed_call.h"
 #include "orvik/functions/handlers.h"
 #include "thread_start_address.h"
 
@@ -147,7 +148,7 @@ Verdict CheckAddress(HANDLE process, DWORD64 address, bool is_return_address, co
     MEMORY_BASIC_INFORMATION region{};
     if (VirtualQueryEx(process, reinterpret_cast<LPCVOID>(address), &region, sizeof region) == 0) {
         if (is_return_address) return Verdict::Clean;
-        call.Log(kLogError, FormatString("VirtualQuery returned 0 bytes. Error: %d", AsInt(GetLastError())));
+        LogFailedCall(call, kLogError, "VirtualQuery returned 0 bytes. Error: %d");
         return Verdict::Failed;
     }
     if (region.Protect != kSuspiciousProtection) return Verdict::Clean;
@@ -161,7 +162,7 @@ bool ScanStack(const CONTEXT& captured, HANDLE process, HANDLE thread, const Cal
     {
         Common::SrwLock::Exclusive hold(StackScanLock());
         if (!SymInitializeW(process, nullptr, FALSE)) {
-            call.Log(kLogError, FormatString("SymInitialize failed. ERROR: %d\n", AsInt(GetLastError())));
+            LogFailedCall(call, kLogError, "SymInitialize failed. ERROR: %d\n");
             return false;
         }
     }
@@ -215,7 +216,7 @@ bool TerminateTarget(std::uint32_t tid, const CallContextRef& call) {
         return false;
     }
     if (!TerminateThread(thread.Get(), 0)) {
-        call.Log(kLogError, FormatString("Failed to terminate thread. Error: %d", AsInt(GetLastError())));
+        LogFailedCall(call, kLogError, "Failed to terminate thread. Error: %d");
         return false;
     }
     call.Log(kLogInfo, "Thread was terminated");
@@ -275,7 +276,7 @@ std::int64_t InjectDetectTerminate(Invocation& call) {
     }
     MEMORY_BASIC_INFORMATION region{};
     if (VirtualQueryEx(process.Get(), reinterpret_cast<LPCVOID>(start), &region, sizeof region) == 0) {
-        call.context.Log(kLogError, FormatString("VirtualQuery returned 0 bytes. Error: %d", AsInt(GetLastError())));
+        LogFailedCall(call.context, kLogError, "VirtualQuery returned 0 bytes. Error: %d");
         return -1;
     }
     if (region.Protect != kSuspiciousProtection) return 0;
