@@ -9,7 +9,7 @@
 #include "host_file_read.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/functions/handlers.h"
-#include "run_as_caller.h"
+#include "orvik/impersonation/run_as_caller.h"
 
 namespace ScanEngine::File {
 namespace {

@@ -1,4 +1,4 @@
-// Running a piece of a file function under the identity of the process behind
+// Running a piece of a handler under the identity of the process behind
 // the call, so the answer reflects what that process may see.
 #pragma once
 
@@ -9,7 +9,7 @@
 #include "orvik/context/security_token.h"
 #include "orvik/impersonation/impersonation.h"
 
-namespace ScanEngine::File {
+namespace ScanEngine {
 
 // Runs `work` inside an impersonation scope for the call's security token;
 // the scope has ended when this returns. A Common::Error from the scope or
@@ -26,4 +26,4 @@ bool RunAsCaller(Invocation& call, Work&& work) {
     }
 }
 
-}  // namespace ScanEngine::File
+}  // namespace ScanEngine
