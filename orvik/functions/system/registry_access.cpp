@@ -70,17 +70,59 @@ std::string FailureText(const HostErrorObject& error) {
     return message.empty() ? "unknown error" : message;
 }
 
+// The root a hive name selects for a read, or nothing (said in the log).
+std::optional<HKEY> ReadRoot(const CallContextRef& call, const std::string& hive) {
+    const std::optional<HKEY> root = DirectHive(hive);
+    if (!root) call.Log(kLogError, "Unknown root key");
+    return root;
+}
+
+// The host's code for a hive to delete in, or nothing (said in the log).
+std::optional<std::uint32_t> DeletionRoot(const CallContextRef& call, const std::string& hive) {
+    const std::optional<std::uint32_t> code = HostHive(hive);
+    if (!code) call.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
+    return code;
+}
+
+// RegGetValueW for a string value, as the process behind the call.
+LSTATUS GetStringValue(const SecurityToken& token, HKEY root, const std::wstring& key, const std::wstring& value,
+                       wchar_t* data, DWORD& size) {
+    const ImpersonationScope scope(token);
+    return RegGetValueW(root, key.c_str(), value.c_str(), RRF_RT_REG_SZ, nullptr, data, &size);
+}
+
+// A string value read in two steps: its size, then the value into a buffer
+// one unit longer than offered (never empty, which would make the read a
+// size query, and always holding a nul), cut at the first nul. Gives the
+// registry's status, with a failure said in the log.
+LSTATUS ReadStringValue(const CallContextRef& call, const SecurityToken& token, HKEY root, const std::wstring& key,
+                        const std::wstring& value, std::string& text) {
+    DWORD size = 0;
+    LSTATUS result = GetStringValue(token, root, key, value, nullptr, size);
+    if (result != ERROR_SUCCESS || size == 0) {
+        call.Log(kLogError, FormatString("Failed to get regkey datasize, ERROR: %d", static_cast<int>(result)));
+        return result;
+    }
+    std::vector<wchar_t> buffer(size / 2 + 1, L'\0');
+    DWORD offered = size / 2 * sizeof(wchar_t);
+    result = GetStringValue(token, root, key, value, buffer.data(), offered);
+    if (result != ERROR_SUCCESS) {
+        call.Log(kLogError, FormatString("Failed to get regkey data, ERROR: %d", static_cast<int>(result)));
+        return result;
+    }
+    const auto end = std::find(buffer.begin(), buffer.end(), L'\0');
+    text = Common::WideToUtf8(buffer.data(), static_cast<std::size_t>(end - buffer.begin()));
+    return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 std::int64_t RegistryKeyExists(Invocation& call) {
     const std::string hive = call.args.GetString(arg::hive);
     const std::string key = call.args.GetName(arg::kname);
     const auto status = call.args.GetIntegerAddress(arg::status);
-    const std::optional<HKEY> root = DirectHive(hive);
-    if (!root) {
-        call.context.Log(kLogError, "Unknown root key");
-        return -1;
-    }
+    const std::optional<HKEY> root = ReadRoot(call.context, hive);
+    if (!root) return -1;
 
     LSTATUS result;
     try {
@@ -115,45 +157,14 @@ std::int64_t RegistryReadString(Invocation& call) {
     const std::string key = call.args.GetName(arg::kname);
     const std::string value = call.args.GetName(arg::vname);
     const auto output = call.args.GetStringAddress(arg::text);
-    const std::optional<HKEY> root = DirectHive(hive);
-    if (!root) {
-        call.context.Log(kLogError, "Unknown root key");
-        return -1;
-    }
+    const std::optional<HKEY> root = ReadRoot(call.context, hive);
+    if (!root) return -1;
 
     std::string text;
     try {
-        const std::wstring key_name = Wide(key);
-        const std::wstring value_name = Wide(value);
-        const SecurityToken token = GetSecurityToken(call.context.Raw());
-
-        DWORD size = 0;
-        LSTATUS result;
-        {
-            const ImpersonationScope scope(token);
-            result = RegGetValueW(*root, key_name.c_str(), value_name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &size);
-        }
-        if (result != ERROR_SUCCESS || size == 0) {
-            call.context.Log(kLogError, FormatString("Failed to get regkey datasize, ERROR: %d", static_cast<int>(result)));
-            return result;
-        }
-
-        // One spare unit past what the registry is offered: the buffer is
-        // never empty (an empty one would turn the read into a size query)
-        // and always holds a nul to stop at.
-        std::vector<wchar_t> buffer(size / 2 + 1, L'\0');
-        DWORD offered = size / 2 * sizeof(wchar_t);
-        {
-            const ImpersonationScope scope(token);
-            result = RegGetValueW(*root, key_name.c_str(), value_name.c_str(), RRF_RT_REG_SZ, nullptr, buffer.data(),
-                                  &offered);
-        }
-        if (result != ERROR_SUCCESS) {
-            call.context.Log(kLogError, FormatString("Failed to get regkey data, ERROR: %d", static_cast<int>(result)));
-            return result;
-        }
-        const auto end = std::find(buffer.begin(), buffer.end(), L'\0');
-        text = Common::WideToUtf8(buffer.data(), static_cast<std::size_t>(end - buffer.begin()));
+        const LSTATUS result =
+            ReadStringValue(call.context, GetSecurityToken(call.context.Raw()), *root, Wide(key), Wide(value), text);
+        if (result != ERROR_SUCCESS) return result;
     } catch (const Common::Error& error) {
         call.context.Log(kLogError, FormatString("%s: Failed to get regkey data: %s", call.context.FunctionName(),
                                               error.Text().c_str()));
@@ -166,11 +177,8 @@ std::int64_t RegistryReadString(Invocation& call) {
 std::int64_t RegistryDeleteKey(Invocation& call) {
     const std::string hive = call.args.GetString(arg::hive);
     const std::string key = call.args.GetString(arg::kname);
-    const std::optional<std::uint32_t> code = HostHive(hive);
-    if (!code) {
-        call.context.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
-        return -1;
-    }
+    const std::optional<std::uint32_t> code = DeletionRoot(call.context, hive);
+    if (!code) return -1;
     if (const char* fault = NameFault(key)) {
         call.context.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': key name %s",
                                               key.c_str(), hive.c_str(), fault));
@@ -195,11 +203,8 @@ std::int64_t RegistryDeleteValue(Invocation& call) {
     const std::string hive = call.args.GetString(arg::hive);
     const std::string key = call.args.GetString(arg::kname);
     const std::string value = call.args.GetString(arg::vname);
-    const std::optional<std::uint32_t> code = HostHive(hive);
-    if (!code) {
-        call.context.Log(kLogError, FormatString("Unknown root key '%s'", hive.c_str()));
-        return -1;
-    }
+    const std::optional<std::uint32_t> code = DeletionRoot(call.context, hive);
+    if (!code) return -1;
     const char* fault = NameFault(key);
     if (fault == nullptr) fault = NameFault(value);
     if (fault != nullptr) {
