@@ -64,42 +64,53 @@ int os_path_is_dir(const char* path, bool& is_dir, Error& error) {
     return 0;
 }
 
-int os_path_open(const char* path, const OpenOptions& options, Stream*& out, Error& error) {
-    DWORD access = GENERIC_READ | GENERIC_WRITE;
-    DWORD share = options.share_read ? FILE_SHARE_READ : 0;
-    DWORD disposition = OPEN_ALWAYS;
-    if (options.read_only) {
-        access = GENERIC_READ;
-        share = FILE_SHARE_READ;
-        disposition = OPEN_EXISTING;
-    } else {
-        if (options.append) {
-            access = FILE_APPEND_DATA;
-        }
-        if (options.truncate && options.must_exist) {
-            disposition = TRUNCATE_EXISTING;
-        } else if (options.truncate) {
-            disposition = CREATE_ALWAYS;
-        } else if (options.must_exist) {
-            disposition = OPEN_EXISTING;
-        }
-    }
+namespace {
 
+// What CreateFileW is asked for, from the caller's options.
+struct CreateRequest {
+    DWORD access;
+    DWORD share;
+    DWORD disposition;
+};
+
+CreateRequest MapOptions(const OpenOptions& options) {
+    if (options.read_only) return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING};
+    CreateRequest request{GENERIC_READ | GENERIC_WRITE, options.share_read ? FILE_SHARE_READ : 0u, OPEN_ALWAYS};
+    if (options.append) request.access = FILE_APPEND_DATA;
+    if (options.truncate && options.must_exist) {
+        request.disposition = TRUNCATE_EXISTING;
+    } else if (options.truncate) {
+        request.disposition = CREATE_ALWAYS;
+    } else if (options.must_exist) {
+        request.disposition = OPEN_EXISTING;
+    }
+    return request;
+}
+
+// The error of a failed open: what was being done, caused by the system's
+// code, with the stream code callers test for where there is one.
+Error OpenFailure(const char* path, const OpenOptions& options, DWORD code) {
+    Error cause = COMMON_WINDOWS_ERROR(code);
+    if (code == ERROR_DISK_FULL) {
+        cause = WithStreamCode(cause, kStreamDiskFull);
+    } else if (code == ERROR_FILE_NOT_FOUND) {
+        cause = WithStreamCode(cause, kStreamFileNotFound);
+    }
+    const char* shown = path != nullptr ? path : "";
+    Error failure = options.read_only ? COMMON_ERROR(FormatString("cannot open file for reading: '%s'", shown))
+                                      : COMMON_ERROR(FormatString("cannot open/create file for writting: '%s'", shown));
+    return failure.Then(cause);
+}
+
+}  // namespace
+
+int os_path_open(const char* path, const OpenOptions& options, Stream*& out, Error& error) {
+    const CreateRequest request = MapOptions(options);
     const WidePath wide = ToWinApi(path);
-    UniqueFile file(CreateFileW(wide.get(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFile file(CreateFileW(wide.get(), request.access, request.share, nullptr, request.disposition,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
-        const DWORD code = GetLastError();
-        Error cause = COMMON_WINDOWS_ERROR(code);
-        if (code == ERROR_DISK_FULL) {
-            cause = WithStreamCode(cause, kStreamDiskFull);
-        } else if (code == ERROR_FILE_NOT_FOUND) {
-            cause = WithStreamCode(cause, kStreamFileNotFound);
-        }
-        const char* shown = path != nullptr ? path : "";
-        Error failure = options.read_only
-                            ? COMMON_ERROR(FormatString("cannot open file for reading: '%s'", shown))
-                            : COMMON_ERROR(FormatString("cannot open/create file for writting: '%s'", shown));
-        error = failure.Then(cause);
+        error = OpenFailure(path, options, GetLastError());
         return -1;
     }
 
