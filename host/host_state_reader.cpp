@@ -166,90 +166,128 @@ void LoadLists(Object& lists, HostState& s) {
     }
 }
 
+// One reader per kind of entry, each taking one object of its section.
+void ReadEngine(Object& e, HostState& s) {
+    const auto id = static_cast<std::uint32_t>(e.Required("id"));
+    if (e.Has("enabled")) s.engine_enabled[id] = static_cast<std::int32_t>(e.Integer("enabled"));
+    if (e.Has("termination_enabled")) s.termination_enabled[id] = static_cast<std::int32_t>(e.Integer("termination_enabled"));
+    if (e.Has("action_on_detection")) s.action_on_detection[id] = static_cast<std::int32_t>(e.Integer("action_on_detection"));
+}
+
+void ReadUnixAccount(Object& a, HostState& s) {
+    UnixAccount account{a.Text("name"), a.Text("sid"), std::nullopt, static_cast<std::uint32_t>(a.Integer("attributes"))};
+    if (a.Has("uuid")) {
+        const auto bytes = Hex(a.Text("uuid"), 16, a.Where("uuid"));
+        account.uuid.emplace();
+        std::copy(bytes.begin(), bytes.end(), account.uuid->begin());
+    }
+    const auto id = static_cast<std::uint32_t>(a.Required("id"));
+    s.unix_accounts[{id, a.Integer("group") != 0}] = account;
+}
+
+void ReadVerdict(Object& v, HostState& s) {
+    const VerdictKey key = KeyOf(v);
+    Abi::VerdictRecord record{};
+    record.ttl = static_cast<std::uint32_t>(v.Integer("ttl"));
+    record.id = key.id;
+    record.value = static_cast<std::int8_t>(v.Integer("value"));
+    record.scan_depth = static_cast<std::uint8_t>(v.Integer("scan_depth"));
+    s.verdicts[key] = record;
+}
+
+void ReadScanStatistics(Object& v, HostState& s) {
+    const VerdictKey key = KeyOf(v);
+    Abi::ScanStatisticsRecord record{};
+    record.scan_count = static_cast<std::uint32_t>(v.Integer("scan_count"));
+    record.last_scan_time = static_cast<std::uint64_t>(v.Integer("last_scan_time"));
+    s.scan_statistics[key] = record;
+}
+
+void ReadFile(Object& f, HostState& s) {
+    const std::string path = f.RequiredText("path");
+    if (f.Has("content")) s.files[path] = f.Text("content");
+    if (!f.Has("md5") && !f.Has("sha1") && !f.Has("sha256")) return;
+    std::array<std::uint8_t, 68> digests{};
+    const struct {
+        const char* name;
+        std::size_t offset, size;
+    } parts[] = {{"md5", 0, 16}, {"sha1", 16, 20}, {"sha256", 36, 32}};
+    for (const auto& part : parts) {
+        if (!f.Has(part.name)) continue;
+        const auto bytes = Hex(f.Text(part.name), part.size, f.Where(part.name));
+        std::copy(bytes.begin(), bytes.end(), digests.begin() + static_cast<std::ptrdiff_t>(part.offset));
+    }
+    s.file_digests[path] = digests;
+}
+
+void ReadSignature(Object& g, HostState& s) {
+    s.signatures[g.RequiredText("path")] = {static_cast<std::int32_t>(g.Integer("status")),
+                                            {g.Text("thumbprint"), g.Text("vendor")}};
+}
+
+void ReadExtendedSignature(Object& g, HostState& s) {
+    s.extended_signatures[g.RequiredText("path")] = {static_cast<std::uint32_t>(g.Integer("schema_version")),
+                                                     g.Text("text")};
+}
+
+void ReadProcessTree(Object& t, HostState& s) {
+    const auto pid = static_cast<std::uint32_t>(t.Required("pid"));
+    const auto start = static_cast<std::uint64_t>(t.Required("start_time"));
+    s.process_trees[{pid, start}] = t.JsonOrText("json");
+}
+
+void ReadProcessCategories(Object& c, HostState& s) {
+    const std::string name = c.RequiredText("file_name");
+    s.process_categories[name] = c.JsonOrText("json");
+}
+
+void ReadNtToDos(Object& p, HostState& s) { s.nt_to_dos[Wide(p.RequiredText("nt"))] = Wide(p.RequiredText("dos")); }
+
+void ReadRegistryKey(Object& k, HostState& s) {
+    s.registry_keys.insert({static_cast<std::uint32_t>(k.Required("hive")), Wide(k.RequiredText("key"))});
+}
+
+void ReadRegistryValue(Object& k, HostState& s) {
+    s.registry_values.insert({static_cast<std::uint32_t>(k.Required("hive")), Wide(k.RequiredText("key")),
+                              Wide(k.RequiredText("value"))});
+}
+
+// The sections that are arrays of objects, in the order they are read.
+using EntryReader = void (*)(Object&, HostState&);
+constexpr std::pair<const char*, EntryReader> kBeforeLists[] = {
+    {"engines", &ReadEngine},
+    {"unix_accounts", &ReadUnixAccount},
+};
+constexpr std::pair<const char*, EntryReader> kAfterLists[] = {
+    {"verdicts", &ReadVerdict},
+    {"scan_statistics", &ReadScanStatistics},
+    {"files", &ReadFile},
+    {"signatures", &ReadSignature},
+    {"extended_signatures", &ReadExtendedSignature},
+};
+constexpr std::pair<const char*, EntryReader> kAfterProcesses[] = {
+    {"process_trees", &ReadProcessTree},
+    {"process_categories", &ReadProcessCategories},
+    {"nt_to_dos", &ReadNtToDos},
+    {"registry_keys", &ReadRegistryKey},
+    {"registry_values", &ReadRegistryValue},
+};
+
+template <std::size_t N>
+void ReadSections(Object& root, HostState& s, const std::pair<const char*, EntryReader> (&sections)[N]) {
+    for (const auto& [name, read] : sections) EachOf(root, name, [&](Object& entry) { read(entry, s); });
+}
+
 void Load(Object& root, HostState& s, const SidReader& binary_sid, const ProcessSink& add_process) {
-    EachOf(root, "engines", [&](Object& e) {
-        const auto id = static_cast<std::uint32_t>(e.Required("id"));
-        if (e.Has("enabled")) s.engine_enabled[id] = static_cast<std::int32_t>(e.Integer("enabled"));
-        if (e.Has("termination_enabled"))
-            s.termination_enabled[id] = static_cast<std::int32_t>(e.Integer("termination_enabled"));
-        if (e.Has("action_on_detection"))
-            s.action_on_detection[id] = static_cast<std::int32_t>(e.Integer("action_on_detection"));
-    });
-    EachOf(root, "unix_accounts", [&](Object& a) {
-        UnixAccount account{a.Text("name"), a.Text("sid"), std::nullopt,
-                            static_cast<std::uint32_t>(a.Integer("attributes"))};
-        if (a.Has("uuid")) {
-            const auto bytes = Hex(a.Text("uuid"), 16, a.Where("uuid"));
-            account.uuid.emplace();
-            std::copy(bytes.begin(), bytes.end(), account.uuid->begin());
-        }
-        const auto id = static_cast<std::uint32_t>(a.Required("id"));
-        s.unix_accounts[{id, a.Integer("group") != 0}] = account;
-    });
+    ReadSections(root, s, kBeforeLists);
     if (root.Has("lists")) {
         Object lists(root.Raw("lists"), "state.lists");
         LoadLists(lists, s);
         lists.Done();
     }
-    EachOf(root, "verdicts", [&](Object& v) {
-        const VerdictKey key = KeyOf(v);
-        Abi::VerdictRecord record{};
-        record.ttl = static_cast<std::uint32_t>(v.Integer("ttl"));
-        record.id = key.id;
-        record.value = static_cast<std::int8_t>(v.Integer("value"));
-        record.scan_depth = static_cast<std::uint8_t>(v.Integer("scan_depth"));
-        s.verdicts[key] = record;
-    });
-    EachOf(root, "scan_statistics", [&](Object& v) {
-        const VerdictKey key = KeyOf(v);
-        Abi::ScanStatisticsRecord record{};
-        record.scan_count = static_cast<std::uint32_t>(v.Integer("scan_count"));
-        record.last_scan_time = static_cast<std::uint64_t>(v.Integer("last_scan_time"));
-        s.scan_statistics[key] = record;
-    });
-    EachOf(root, "files", [&](Object& f) {
-        const std::string path = f.RequiredText("path");
-        if (f.Has("content")) s.files[path] = f.Text("content");
-        if (f.Has("md5") || f.Has("sha1") || f.Has("sha256")) {
-            std::array<std::uint8_t, 68> digests{};
-            const struct {
-                const char* name;
-                std::size_t offset, size;
-            } parts[] = {{"md5", 0, 16}, {"sha1", 16, 20}, {"sha256", 36, 32}};
-            for (const auto& part : parts) {
-                if (!f.Has(part.name)) continue;
-                const auto bytes = Hex(f.Text(part.name), part.size, f.Where(part.name));
-                std::copy(bytes.begin(), bytes.end(), digests.begin() + static_cast<std::ptrdiff_t>(part.offset));
-            }
-            s.file_digests[path] = digests;
-        }
-    });
-    EachOf(root, "signatures", [&](Object& g) {
-        s.signatures[g.RequiredText("path")] = {static_cast<std::int32_t>(g.Integer("status")),
-                                                {g.Text("thumbprint"), g.Text("vendor")}};
-    });
-    EachOf(root, "extended_signatures", [&](Object& g) {
-        s.extended_signatures[g.RequiredText("path")] = {static_cast<std::uint32_t>(g.Integer("schema_version")),
-                                                         g.Text("text")};
-    });
+    ReadSections(root, s, kAfterLists);
     EachOf(root, "processes", [&](Object& p) { add_process(ProcessOf(p, binary_sid)); });
-    EachOf(root, "process_trees", [&](Object& t) {
-        const auto pid = static_cast<std::uint32_t>(t.Required("pid"));
-        const auto start = static_cast<std::uint64_t>(t.Required("start_time"));
-        s.process_trees[{pid, start}] = t.JsonOrText("json");
-    });
-    EachOf(root, "process_categories", [&](Object& c) {
-        const std::string name = c.RequiredText("file_name");
-        s.process_categories[name] = c.JsonOrText("json");
-    });
-    EachOf(root, "nt_to_dos", [&](Object& p) { s.nt_to_dos[Wide(p.RequiredText("nt"))] = Wide(p.RequiredText("dos")); });
-    EachOf(root, "registry_keys", [&](Object& k) {
-        s.registry_keys.insert({static_cast<std::uint32_t>(k.Required("hive")), Wide(k.RequiredText("key"))});
-    });
-    EachOf(root, "registry_values", [&](Object& k) {
-        s.registry_values.insert({static_cast<std::uint32_t>(k.Required("hive")), Wide(k.RequiredText("key")),
-                                  Wide(k.RequiredText("value"))});
-    });
+    ReadSections(root, s, kAfterProcesses);
 }
 
 }  // namespace
