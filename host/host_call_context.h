@@ -41,8 +41,9 @@ public:
     std::optional<std::uint64_t> process_id;
     ProcessInfoMode process_info = ProcessInfoMode::WithToken;
     std::set<std::uint32_t> refused_variables;
-    std::map<std::uint64_t, std::pair<std::int32_t, std::uint64_t>> resolve_process;      // uid -> status, pid
-    std::map<std::uint64_t, std::pair<std::int32_t, std::uint64_t>> resolve_suppression;  // uid -> status, pid
+    using Resolutions = std::map<std::uint64_t, std::pair<std::int32_t, std::uint64_t>>;  // uid -> status, pid
+    Resolutions resolve_process;
+    Resolutions resolve_suppression;
     Abi::CallSite site{};
 
     // --- what the module did ---
@@ -53,7 +54,20 @@ public:
     std::vector<std::string> operations;  // names of the operations called, in order
 
 private:
-    static HostCallContext& Self(Abi::CallContext* record) { return *static_cast<HostCallContext*>(record->lead); }
+    // The call context's entries, in the record's order.
+    const char* GetFunctionName();
+    void QueryInterface(const char* name, void** out);
+    bool GetProcessUid(std::uint64_t* uid);
+    bool GetProcessId(std::uint64_t* pid);
+    void LogMessage(std::uint32_t level, const char* text);
+    std::int32_t ResolveProcessForSuppression(std::uint64_t uid, std::uint64_t* pid);
+    std::int32_t AssignStringVariable(std::uint32_t ref, const void* bytes, std::uint64_t length);
+    std::int32_t AssignIntegerVariable(std::uint32_t ref, std::uint64_t value);
+    std::int32_t ResolveProcessId(std::uint64_t uid, std::uint64_t* pid);
+    std::uint64_t GetStringLength(const char* value);
+    void OnProcessWhitelisted(std::uint64_t uid);
+    void ReportProcessThreat(std::uint64_t uid, const char* threat);
+    static std::int32_t Resolve(const Resolutions& table, std::uint64_t uid, std::uint64_t* pid);
 
     Abi::CallContext abi_{};
     ObjectPool& objects_;

@@ -1,22 +1,11 @@
 #include "host_engine.h"
 
+#include "abi_entry.h"
+
 namespace RefHost {
 namespace {
 
-// One plain function per interface entry, forwarding to the HostServices
-// method of the same arguments. A signature that drifts from the record's
-// does not compile.
-template <auto Method>
-struct Entry;
-
-template <typename R, typename... A, R (HostServices::*Method)(A...)>
-struct Entry<Method> {
-    static R Call(Abi::ServiceInterface* si, A... args) {
-        return (static_cast<HostServices*>(si->lead)->*Method)(args...);
-    }
-};
-
-#define HOST_ENTRY(name) si.name = &Entry<&HostServices::name>::Call
+#define HOST_ENTRY(name) si.name = &AbiEntry<Abi::ServiceInterface, &HostServices::name>::Call
 
 void FillServiceInterface(Abi::ServiceInterface& si) {
     HOST_ENTRY(WhitelistProcess);
