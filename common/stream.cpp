@@ -1,6 +1,7 @@
 #include "common/stream.h"
 
 #include <atomic>
+#include <utility>
 
 #include "common/format_string.h"
 
@@ -26,6 +27,19 @@ int Failed(int code, Error& error) {
         error = COMMON_STREAM_ERROR(code, FormatString("stream operation failed with code %d", code));
     }
     return code;
+}
+
+// The shape every operation shares: the entry must exist; its failure is
+// handed on with a record.
+template <typename Entry, typename... Args>
+int Dispatch(Stream* stream, Entry StreamOps::*entry, const char* name, Error& error, Args&&... args) {
+    if (stream == nullptr || stream->ops.*entry == nullptr) return Unsupported(name, error);
+    Error failure;
+    if (const int code = (stream->ops.*entry)(failure, stream->handle, std::forward<Args>(args)...); code != kStreamOk) {
+        error = failure;
+        return Failed(code, error);
+    }
+    return kStreamOk;
 }
 
 }  // namespace
@@ -59,15 +73,9 @@ void stream_release(Stream* stream) {
 }
 
 int stream_read(Stream* stream, void* buffer, std::size_t count, Error& error) {
-    if (stream == nullptr || stream->ops.read == nullptr) {
-        return Unsupported("READ", error);
-    }
     std::size_t done = 0;
-    Error failure;
-    if (const int code = stream->ops.read(failure, stream->handle, buffer, count, done); code != kStreamOk) {
-        error = failure;
-        return Failed(code, error);
-    }
+    if (const int code = Dispatch(stream, &StreamOps::read, "READ", error, buffer, count, done); code != kStreamOk)
+        return code;
     if (done < count) {
         error = COMMON_STREAM_ERROR(kStreamEof, "EOF");
         return kStreamEof;
@@ -76,15 +84,9 @@ int stream_read(Stream* stream, void* buffer, std::size_t count, Error& error) {
 }
 
 int stream_write(Stream* stream, const void* buffer, std::size_t count, Error& error) {
-    if (stream == nullptr || stream->ops.write == nullptr) {
-        return Unsupported("WRITE", error);
-    }
     std::size_t done = 0;
-    Error failure;
-    if (const int code = stream->ops.write(failure, stream->handle, buffer, count, done); code != kStreamOk) {
-        error = failure;
-        return Failed(code, error);
-    }
+    if (const int code = Dispatch(stream, &StreamOps::write, "WRITE", error, buffer, count, done); code != kStreamOk)
+        return code;
     if (done < count) {
         error = COMMON_STREAM_ERROR(kStreamDiskFull, "disk is full");
         return kStreamDiskFull;
@@ -93,81 +95,33 @@ int stream_write(Stream* stream, const void* buffer, std::size_t count, Error& e
 }
 
 int stream_size(Stream* stream, std::uint64_t& size, Error& error) {
-    if (stream == nullptr) {
+    if (stream != nullptr && stream->ops.size != nullptr) return Dispatch(stream, &StreamOps::size, "SIZE", error, size);
+    // Without a size entry: where the end is, from here and back.
+    const StreamOps* ops = stream != nullptr ? &stream->ops : nullptr;
+    if (ops == nullptr || ops->seek == nullptr || ops->seek_rel == nullptr || ops->seek_end == nullptr)
         return Unsupported("SIZE", error);
-    }
-    const StreamOps& ops = stream->ops;
-    Error failure;
-    if (ops.size != nullptr) {
-        if (const int code = ops.size(failure, stream->handle, size); code != kStreamOk) {
-            error = failure;
-            return Failed(code, error);
-        }
-        return kStreamOk;
-    }
-    if (ops.seek == nullptr || ops.seek_rel == nullptr || ops.seek_end == nullptr) {
-        return Unsupported("SIZE", error);
-    }
     std::uint64_t current = 0;
     std::uint64_t end = 0;
     std::uint64_t restored = 0;
-    int code = ops.seek_rel(failure, stream->handle, 0, current);
-    if (code == kStreamOk) code = ops.seek_end(failure, stream->handle, 0, end);
-    if (code == kStreamOk) code = ops.seek(failure, stream->handle, current, restored);
-    if (code != kStreamOk) {
-        error = failure;
-        return Failed(code, error);
-    }
-    size = end;
-    return kStreamOk;
+    int code = Dispatch(stream, &StreamOps::seek_rel, "SIZE", error, std::int64_t{0}, current);
+    if (code == kStreamOk) code = Dispatch(stream, &StreamOps::seek_end, "SIZE", error, std::int64_t{0}, end);
+    if (code == kStreamOk) code = Dispatch(stream, &StreamOps::seek, "SIZE", error, current, restored);
+    if (code == kStreamOk) size = end;
+    return code;
 }
 
 int stream_seek(Stream* stream, std::uint64_t position, std::uint64_t& new_position, Error& error) {
-    if (stream == nullptr || stream->ops.seek == nullptr) {
-        return Unsupported("SEEK", error);
-    }
-    Error failure;
-    if (const int code = stream->ops.seek(failure, stream->handle, position, new_position); code != kStreamOk) {
-        error = failure;
-        return Failed(code, error);
-    }
-    return kStreamOk;
+    return Dispatch(stream, &StreamOps::seek, "SEEK", error, position, new_position);
 }
 
-int stream_flush(Stream* stream, Error& error) {
-    if (stream == nullptr || stream->ops.flush == nullptr) {
-        return Unsupported("FLUSH", error);
-    }
-    Error failure;
-    if (const int code = stream->ops.flush(failure, stream->handle); code != kStreamOk) {
-        error = failure;
-        return Failed(code, error);
-    }
-    return kStreamOk;
-}
+int stream_flush(Stream* stream, Error& error) { return Dispatch(stream, &StreamOps::flush, "FLUSH", error); }
 
 int stream_truncate(Stream* stream, std::uint64_t new_size, Error& error) {
-    if (stream == nullptr || stream->ops.truncate == nullptr) {
-        return Unsupported("TRUNCATE", error);
-    }
-    Error failure;
-    if (const int code = stream->ops.truncate(failure, stream->handle, new_size); code != kStreamOk) {
-        error = failure;
-        return Failed(code, error);
-    }
-    return kStreamOk;
+    return Dispatch(stream, &StreamOps::truncate, "TRUNCATE", error, new_size);
 }
 
 int stream_close(Stream* stream, Error& error) {
-    if (stream == nullptr || stream->ops.close_report == nullptr) {
-        return Unsupported("CLOSE", error);
-    }
-    Error failure;
-    if (const int code = stream->ops.close_report(failure, stream->handle); code != kStreamOk) {
-        error = failure;
-        return Failed(code, error);
-    }
-    return kStreamOk;
+    return Dispatch(stream, &StreamOps::close_report, "CLOSE", error);
 }
 
 Error StreamError(int code, std::string message, const char* source_file, unsigned source_line) {
