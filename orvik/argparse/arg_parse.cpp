@@ -61,12 +61,17 @@ ArgParse::ArgParse(const ArgumentDescriptor* descriptors, std::uint32_t argc, co
         throw COMMON_ERROR(Common::FormatString("required arguments not found '%s'", missing.c_str()));
 }
 
+bool ArgParse::Declares(ArgName arg) const {
+    for (const ArgumentDescriptor* d = descriptors_; d->name != nullptr; ++d) {
+        if (arg.id != 0 ? d->id == arg.id : SameName(d->name, arg.name)) return true;
+    }
+    return false;
+}
+
 const Abi::ArgumentValue* ArgParse::Find(ArgName arg) const {
     // A handler asking for an argument its function does not declare could
     // never be given it: a fault of the module, failed loudly on every call.
-    const ArgumentDescriptor* d = descriptors_;
-    while (d->name != nullptr && d->name != arg.name && !SameName(d->name, arg.name)) ++d;
-    if (d->name == nullptr)
+    if (!Declares(arg))
         throw COMMON_ERROR(Common::FormatString("the handler reads the undeclared argument '%s'", Printable(arg.name)));
     for (std::int32_t i = 0; i < argc_; ++i) {
         if (SameName(argv_[i].name, arg.name)) return &argv_[i];

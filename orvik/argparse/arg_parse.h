@@ -65,6 +65,7 @@ public:
 
 private:
     const Abi::ArgumentValue* Find(ArgName arg) const;
+    bool Declares(ArgName arg) const;
     std::uint64_t StringLength(const char* value) const;
     std::uint32_t BindingReference(ArgName arg, std::uint32_t storage_class) const;
 

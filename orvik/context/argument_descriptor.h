@@ -12,6 +12,7 @@ namespace ScanEngine {
 struct ArgName {
     const char* name;
     const char* label;
+    std::uint32_t id = 0;  // nonzero for the argument name constants, one each
 };
 
 enum class ArgKind : std::uint32_t { String = 1, Integer = 2 };
@@ -24,6 +25,7 @@ struct ArgumentDescriptor {
     AddressKind address_kind;
     bool required;
     bool input;
+    std::uint32_t id = 0;  // the name constant's number (ArgName::id)
 };
 
 // The most arguments one function may declare: a call's presence set is one
@@ -34,16 +36,16 @@ inline constexpr bool kRequired = true;
 inline constexpr bool kOptional = false;
 
 constexpr ArgumentDescriptor InString(ArgName a, bool required) {
-    return {a.name, a.label, ArgKind::String, AddressKind::Input, required, true};
+    return {a.name, a.label, ArgKind::String, AddressKind::Input, required, true, a.id};
 }
 constexpr ArgumentDescriptor InInteger(ArgName a, bool required) {
-    return {a.name, a.label, ArgKind::Integer, AddressKind::Input, required, true};
+    return {a.name, a.label, ArgKind::Integer, AddressKind::Input, required, true, a.id};
 }
 constexpr ArgumentDescriptor OutInteger(ArgName a, bool required) {
-    return {a.name, a.label, ArgKind::Integer, AddressKind::IntegerOutput, required, false};
+    return {a.name, a.label, ArgKind::Integer, AddressKind::IntegerOutput, required, false, a.id};
 }
 constexpr ArgumentDescriptor OutString(ArgName a, bool required) {
-    return {a.name, a.label, ArgKind::Integer, AddressKind::StringOutput, required, false};
+    return {a.name, a.label, ArgKind::Integer, AddressKind::StringOutput, required, false, a.id};
 }
 // Terminates every descriptor list.
 inline constexpr ArgumentDescriptor kEndOfArguments{nullptr, nullptr, ArgKind{}, AddressKind::Input, false, false};
