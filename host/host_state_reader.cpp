@@ -275,7 +275,7 @@ constexpr std::pair<const char*, EntryReader> kAfterProcesses[] = {
 
 template <std::size_t N>
 void ReadSections(Object& root, HostState& s, const std::pair<const char*, EntryReader> (&sections)[N]) {
-    for (const auto& [name, read] : sections) EachOf(root, name, [&](Object& entry) { read(entry, s); });
+    for (const auto& section : sections) EachOf(root, section.first, [&](Object& entry) { section.second(entry, s); });
 }
 
 void Load(Object& root, HostState& s, const SidReader& binary_sid, const ProcessSink& add_process) {
