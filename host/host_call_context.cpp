@@ -35,7 +35,8 @@ void HostCallContext::QueryInterface(const char* name, void** out) {
     operations.push_back("QueryInterface");
     if (out == nullptr || name == nullptr || std::strcmp(name, Abi::kProcessInfoInterfaceName) != 0) return;
     if (process_info == ProcessInfoMode::None) return;
-    const bool with_token = process_info == ProcessInfoMode::WithToken || process_info == ProcessInfoMode::WithBrokenToken;
+    const bool with_token =
+        process_info == ProcessInfoMode::WithToken || process_info == ProcessInfoMode::WithBrokenToken;
     *out = &objects_.Make<ProcessInfoObject>(with_token, process_info == ProcessInfoMode::WithBrokenToken)->abi;
 }
 
@@ -53,7 +54,9 @@ bool HostCallContext::GetProcessId(std::uint64_t* pid) {
     return true;
 }
 
-void HostCallContext::LogMessage(std::uint32_t level, const char* text) { log.push_back({level, text ? text : "(null)"}); }
+void HostCallContext::LogMessage(std::uint32_t level, const char* text) {
+    log.push_back({level, text ? text : "(null)"});
+}
 
 std::int32_t HostCallContext::ResolveProcessForSuppression(std::uint64_t uid, std::uint64_t* pid) {
     operations.push_back("ResolveProcessForSuppression");
@@ -74,7 +77,8 @@ std::int32_t HostCallContext::Resolve(const Resolutions& table, std::uint64_t ui
 
 std::int32_t HostCallContext::AssignStringVariable(std::uint32_t ref, const void* bytes, std::uint64_t length) {
     if (refused_variables.count(ref)) return kHostAccessDenied;
-    variables[ref] = {Variable::Kind::String, 0, bytes ? std::string(static_cast<const char*>(bytes), length) : std::string()};
+    variables[ref] = {Variable::Kind::String, 0,
+                      bytes ? std::string(static_cast<const char*>(bytes), length) : std::string()};
     return 0;
 }
 

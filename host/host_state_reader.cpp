@@ -170,12 +170,15 @@ void LoadLists(Object& lists, HostState& s) {
 void ReadEngine(Object& e, HostState& s) {
     const auto id = static_cast<std::uint32_t>(e.Required("id"));
     if (e.Has("enabled")) s.engine_enabled[id] = static_cast<std::int32_t>(e.Integer("enabled"));
-    if (e.Has("termination_enabled")) s.termination_enabled[id] = static_cast<std::int32_t>(e.Integer("termination_enabled"));
-    if (e.Has("action_on_detection")) s.action_on_detection[id] = static_cast<std::int32_t>(e.Integer("action_on_detection"));
+    if (e.Has("termination_enabled"))
+        s.termination_enabled[id] = static_cast<std::int32_t>(e.Integer("termination_enabled"));
+    if (e.Has("action_on_detection"))
+        s.action_on_detection[id] = static_cast<std::int32_t>(e.Integer("action_on_detection"));
 }
 
 void ReadUnixAccount(Object& a, HostState& s) {
-    UnixAccount account{a.Text("name"), a.Text("sid"), std::nullopt, static_cast<std::uint32_t>(a.Integer("attributes"))};
+    UnixAccount account{a.Text("name"), a.Text("sid"), std::nullopt,
+                        static_cast<std::uint32_t>(a.Integer("attributes"))};
     if (a.Has("uuid")) {
         const auto bytes = Hex(a.Text("uuid"), 16, a.Where("uuid"));
         account.uuid.emplace();

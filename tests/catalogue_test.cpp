@@ -1,7 +1,8 @@
-// The declared interface against the specified one, in brief: no check at
-// compile time can tell a required argument from an optional one, or which
-// outputs are strings (the tool binds by that), so the totals over all
-// functions, counted from the specified argument lists, catch a mistyped row.
+// The declared interface against the one rules are written to, in brief: no
+// check at compile time can tell a required argument from an optional one,
+// or which outputs are strings (the tool binds by that), so the totals over
+// all functions, counted from the documented argument lists, catch a
+// mistyped row.
 #include <gtest/gtest.h>
 
 #include "orvik/context/function_catalogue.h"
@@ -9,7 +10,7 @@
 namespace ScanEngine {
 namespace {
 
-TEST(FunctionCatalogue, DeclaresTheSpecifiedNumbersOfEachKindOfArgument) {
+TEST(FunctionCatalogue, DeclaresTheDocumentedNumbersOfEachKindOfArgument) {
     std::size_t total = 0, required = 0, outputs = 0, string_outputs = 0, strings = 0;
     for (const FunctionEntry& entry : kFunctionCatalogue) {
         for (const ArgumentDescriptor* d = entry.arguments; d->name != nullptr; ++d) {

@@ -72,14 +72,18 @@ TEST(ArgParse, StringsKeepTheLengthTheHostDeclaresAndOnlyGivenOutputsBind) {
     const ArgParse bare(kList, 2, values, nullptr);
     EXPECT_EQ(bare.GetString(arg::path), "a");
 
-    // An output that was not given cannot be bound.
-    for (auto get : {+[](const ArgParse& a) { a.GetStringAddress(arg::text); },
-                     +[](const ArgParse& a) { a.GetIntegerAddress(arg::text); }}) {
+    // An output that was not given cannot be bound; an argument the list does not declare cannot be read.
+    const std::pair<void (*)(const ArgParse&), std::string> faults[] = {
+        {+[](const ArgParse& a) { a.GetStringAddress(arg::text); }, "argument 'text' is not given"},
+        {+[](const ArgParse& a) { a.GetIntegerAddress(arg::text); }, "argument 'text' is not given"},
+        {+[](const ArgParse& a) { a.GetString(arg::md5); }, "the handler reads the undeclared argument 'md5'"},
+    };
+    for (const auto& [get, text] : faults) {
         try {
             get(args);
-            ADD_FAILURE() << "no error";
+            ADD_FAILURE() << "no error: " << text;
         } catch (const Common::Error& e) {
-            EXPECT_EQ(e.Text(), "argument 'text' is not given");
+            EXPECT_EQ(e.Text(), text);
         }
     }
 }

@@ -70,9 +70,9 @@ std::int64_t DeleteFileByHost(Invocation& call) {
         // A host that fails without an error object still gets its line.
         const std::string message = error ? HostErrorMessage(error.Get()) : "unknown error";
         call.context.Log(kLogError, to_dos ? FormatString("Failed to delete file '%s' as '%s' : %s", given.c_str(),
-                                                       target.c_str(), message.c_str())
+                                                          target.c_str(), message.c_str())
                                         : FormatString("Failed to delete file '%s' : %s", given.c_str(),
-                                                       message.c_str()));
+                                                          message.c_str()));
         return -1;
     }
     call.context.Log(kLogInfo, FormatString("File '%s' deleted successfully", target.c_str()));

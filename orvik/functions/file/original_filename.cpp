@@ -19,7 +19,7 @@ namespace {
 // Every failure is one line: the step that failed, then the system's code.
 std::int64_t Fail(const Invocation& call, const char* step, DWORD code) {
     call.context.Log(kLogWarning,
-                  std::string("Failed to get original file name: ") + step + " with error " + std::to_string(code));
+                     std::string("Failed to get original file name: ") + step + " with error " + std::to_string(code));
     return -1;
 }
 

@@ -38,7 +38,7 @@ std::int64_t CheckSignature(Invocation& call) {
     const HostObject<Abi::SignatureInfo> record(raw);
     if (status != 0 || !record) {
         call.context.Log(kLogWarning, FormatString("CheckSignature failed to GetSignatureInfo, path: %s, return value: %u",
-                                                path.c_str(), static_cast<unsigned>(status)));
+                                                   path.c_str(), static_cast<unsigned>(status)));
         return status != 0 ? status : kNoRecord;
     }
     if (status_out) status_out->Assign(SignExtended(record->status));
@@ -61,7 +61,7 @@ std::int64_t CheckExtendedSignature(Invocation& call) {
     const HostObject<Abi::ExtendedSignatureInfo> record(raw);
     if (status != 0 || !record) {
         call.context.Log(kLogWarning, FormatString("Failed to GetExtendedSignatureInfo, path: %s, return value: %u",
-                                                path.c_str(), static_cast<unsigned>(status)));
+                                                   path.c_str(), static_cast<unsigned>(status)));
         return status != 0 ? status : kNoRecord;
     }
     // Exactly the given length: the text need not end in a NUL.

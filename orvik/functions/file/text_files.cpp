@@ -46,7 +46,7 @@ std::int64_t ReadTextFileDm(Invocation& call) {
         });
     if (status != 0) {
         call.context.Log(kLogWarning, Common::FormatString("ReadTextFile failed, path: %s, return value: %" PRIu32,
-                                                        path.c_str(), static_cast<std::uint32_t>(status)));
+                                                           path.c_str(), static_cast<std::uint32_t>(status)));
         return status;
     }
     text.Assign(content);

@@ -28,7 +28,7 @@ std::int64_t EvalTlshHash(Invocation& call) {
     tlsh.final();
     if (status != 0) {
         call.context.Log(kLogWarning, Common::FormatString("ReadTextFile failed, path: %s, return value: %" PRIu32,
-                                                        path.c_str(), static_cast<std::uint32_t>(status)));
+                                                           path.c_str(), static_cast<std::uint32_t>(status)));
         return status;
     }
     hash.Assign(tlsh.getHash(1));

@@ -18,7 +18,7 @@ namespace {
 void ReadDigest(Invocation& call, ArgName arg, std::uint8_t* out, std::size_t size) {
     if (!DecodeDigest(call.args.GetString(arg), out, size)) {
         call.context.Log(kLogWarning,
-                      Common::FormatString("alert: argument '%s' is not a %zu-byte hex digest", arg.name, size));
+                         Common::FormatString("alert: argument '%s' is not a %zu-byte hex digest", arg.name, size));
     }
 }
 

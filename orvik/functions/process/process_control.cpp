@@ -101,7 +101,7 @@ std::int64_t TerminateProcessByHost(Invocation& call) {
     // A host that fails without an error object still gets its line.
     const std::string message = error ? HostErrorMessage(error.Get()) : "unknown error";
     call.context.Log(kLogError, FormatString("Failed to terminate process '%d' : '%s' - Result: %d",
-                                          static_cast<int>(pid), message.c_str(), status));
+                                             static_cast<int>(pid), message.c_str(), status));
     return status;
 }
 
@@ -125,14 +125,14 @@ std::int64_t SetProcessLogging(Invocation& call) {
     if (!process) {
         const DWORD error = GetLastError();
         call.context.Log(kLogError, FormatString("OpenProcess for PID %d failed with error code %d\n",
-                                              static_cast<int>(pid), static_cast<int>(error)));
+                                                 static_cast<int>(pid), static_cast<int>(error)));
         return static_cast<std::int32_t>(error);
     }
     const std::int32_t status = SetLoggingFlags(process.Get(), masked);
     process.Reset();
     if (status == 0) return 0;
     call.context.Log(kLogError, FormatString("Enable logging for PID %d failed with error code %d(0x%x)\n",
-                                          static_cast<int>(pid), status, static_cast<unsigned>(status)));
+                                             static_cast<int>(pid), status, static_cast<unsigned>(status)));
     return status;
 }
 
@@ -146,7 +146,7 @@ std::int64_t CheckIsUwp(Invocation& call) {
     if (!process) {
         const DWORD error = GetLastError();
         call.context.Log(kLogWarning, FormatString("UWP check: cannot open process handle for pid=%u: %s", pid,
-                                                Common::FormatWindowsError(error).c_str()));
+                                                   Common::FormatWindowsError(error).c_str()));
         return -1;
     }
     // With no room for the id, "buffer too small" means there is one.

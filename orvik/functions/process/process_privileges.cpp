@@ -25,9 +25,11 @@ DWORD AdministratorsMembership(CallContextRef call, HANDLE impersonation_token, 
     DWORD error = 0;
     BOOL is_member = FALSE;
     if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, sid, &size)) {
-        error = LogFailedCall(call, kLogError, "IsMemberOfAdministratorsGroup:CreateWellKnownSid failed with error code %d \n");
+        error = LogFailedCall(call, kLogError,
+                              "IsMemberOfAdministratorsGroup:CreateWellKnownSid failed with error code %d \n");
     } else if (!CheckTokenMembership(impersonation_token, sid, &is_member)) {
-        error = LogFailedCall(call, kLogError, "IsMemberOfAdministratorsGroup:CheckTokenMembership failed with error code %d \n");
+        error = LogFailedCall(call, kLogError,
+                              "IsMemberOfAdministratorsGroup:CheckTokenMembership failed with error code %d \n");
     }
     if (error != 0) {
         call.Log(kLogError, Common::FormatString("IsMemberOfAdministratorsGroup failed with error code %d\n", AsInt(error)));

@@ -60,7 +60,7 @@ std::int64_t GetProcSnapshot(Invocation& call) {
         const std::uint64_t parent_start = ProcessStartTime(call.context, parent);
         if (parent_start == 0)
             call.context.Log(kLogError,
-                          FormatString("GetProcessStartime failed for ParentPID %d\n", static_cast<int>(parent)));
+                             FormatString("GetProcessStartime failed for ParentPID %d\n", static_cast<int>(parent)));
         AppendSnapshotItem(text, pid, start, parent, parent_start);
     } while (Process32NextW(snapshot.Get(), &entry));
 

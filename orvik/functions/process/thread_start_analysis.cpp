@@ -285,7 +285,7 @@ std::int64_t InjectDetectTerminate(Invocation& call) {
     // Whether the thread may be ended at all, before trying it.
     if (!UniqueHandle(OpenThread(THREAD_TERMINATE, FALSE, target.tid))) {
         call.context.Log(kLogError,
-                      FormatString("Failed to acquire thread handle for pid: %d, tid: %d for termination. Error: %d",
+                         FormatString("Failed to acquire thread handle for pid: %d, tid: %d for termination. Error: %d",
                                    AsInt(target.pid), AsInt(target.tid), AsInt(GetLastError())));
         return 1;
     }

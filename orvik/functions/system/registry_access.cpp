@@ -132,7 +132,7 @@ std::int64_t RegistryKeyExists(Invocation& call) {
         result = RegOpenKeyExW(*root, name.c_str(), 0, KEY_READ, opened.Put());
     } catch (const Common::Error& error) {
         call.context.Log(kLogError, FormatString("Can't access registry key: hive='%s', regkey='%s'; %s", hive.c_str(),
-                                              key.c_str(), error.Text().c_str()));
+                                                 key.c_str(), error.Text().c_str()));
         return -1;
     }
 
@@ -144,11 +144,11 @@ std::int64_t RegistryKeyExists(Invocation& call) {
     if (result == ERROR_FILE_NOT_FOUND) {
         status.Assign(0);
         call.context.Log(kLogInfo,
-                      FormatString("Registry key does not exist: hive='%s', regkey='%s'", hive.c_str(), key.c_str()));
+                         FormatString("Registry key does not exist: hive='%s', regkey='%s'", hive.c_str(), key.c_str()));
         return 0;
     }
     call.context.Log(kLogError, FormatString("Can't access registry key: hive='%s', regkey='%s'; ERROR: %d", hive.c_str(),
-                                          key.c_str(), static_cast<int>(result)));
+                                             key.c_str(), static_cast<int>(result)));
     return result;
 }
 
@@ -167,7 +167,7 @@ std::int64_t RegistryReadString(Invocation& call) {
         if (result != ERROR_SUCCESS) return result;
     } catch (const Common::Error& error) {
         call.context.Log(kLogError, FormatString("%s: Failed to get regkey data: %s", call.context.FunctionName(),
-                                              error.Text().c_str()));
+                                                 error.Text().c_str()));
         return -1;
     }
     output.Assign(text);
@@ -181,7 +181,7 @@ std::int64_t RegistryDeleteKey(Invocation& call) {
     if (!code) return -1;
     if (const char* fault = NameFault(key)) {
         call.context.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': key name %s",
-                                              key.c_str(), hive.c_str(), fault));
+                                                 key.c_str(), hive.c_str(), fault));
         return -1;
     }
 
@@ -191,11 +191,11 @@ std::int64_t RegistryDeleteKey(Invocation& call) {
     const HostErrorObject error(raw_error);
     if (status != 0) {
         call.context.Log(kLogError, FormatString("Failed to delete registry key '%s' in hive '%s': %s", key.c_str(),
-                                              hive.c_str(), FailureText(error).c_str()));
+                                                 hive.c_str(), FailureText(error).c_str()));
         return status;
     }
     call.context.Log(kLogInfo, FormatString("Successfully deleted registry key '%s' in hive '%s'", key.c_str(),
-                                         hive.c_str()));
+                                            hive.c_str()));
     return 0;
 }
 
@@ -209,7 +209,7 @@ std::int64_t RegistryDeleteValue(Invocation& call) {
     if (fault == nullptr) fault = NameFault(value);
     if (fault != nullptr) {
         call.context.Log(kLogError,
-                      FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': name %s",
+                         FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': name %s",
                                    value.c_str(), hive.c_str(), key.c_str(), fault));
         return -1;
     }
@@ -222,11 +222,11 @@ std::int64_t RegistryDeleteValue(Invocation& call) {
     const HostErrorObject error(raw_error);
     if (status != 0) {
         call.context.Log(kLogError, FormatString("Failed to delete registry value key '%s' in hive '%s' in subkey '%s': %s",
-                                              value.c_str(), hive.c_str(), key.c_str(), FailureText(error).c_str()));
+                                                 value.c_str(), hive.c_str(), key.c_str(), FailureText(error).c_str()));
         return status;
     }
     call.context.Log(kLogInfo, FormatString("Successfully deleted registry value key '%s' hive '%s' in subkey '%s'",
-                                         value.c_str(), hive.c_str(), key.c_str()));
+                                            value.c_str(), hive.c_str(), key.c_str()));
     return 0;
 }
 
