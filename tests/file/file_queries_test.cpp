@@ -9,6 +9,7 @@
 #include "common/temp_dir.h"
 #include "common/unique_handle.h"
 #include "common/windows_error.h"
+#include "orvik/functions/file/file_attribute_data.h"
 #include "support/module_fixture.h"
 
 namespace OrvikTest {
@@ -22,6 +23,27 @@ std::string WindowsErrorLine(unsigned code) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%08x", code);
     return std::string("2:") + hex + ": " + Common::FormatWindowsError(code);
+}
+
+// The file system here keeps one time for creation and last write, so the
+// field each query takes is checked on a record with every field distinct.
+TEST(FileFacts, EachFactComesFromItsOwnField) {
+    using namespace ScanEngine::File;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    data.dwFileAttributes = FILE_ATTRIBUTE_HIDDEN;
+    data.nFileSizeHigh = 1;
+    data.nFileSizeLow = 2;
+    const std::uint64_t created = kEpochTicks + 10'000'000, accessed = created * 2, written = created * 3;
+    data.ftCreationTime = {static_cast<DWORD>(created), static_cast<DWORD>(created >> 32)};
+    data.ftLastAccessTime = {static_cast<DWORD>(accessed), static_cast<DWORD>(accessed >> 32)};
+    data.ftLastWriteTime = {static_cast<DWORD>(written), static_cast<DWORD>(written >> 32)};
+    std::uint64_t size = 0, creation = 0, last_write = 0;
+    std::uint32_t attributes = 0;
+    TakeFileFacts(data, {&size, &attributes, &creation, &last_write}, TimePrecision::Seconds);
+    EXPECT_EQ(size, 0x100000002ull);
+    EXPECT_EQ(attributes, static_cast<std::uint32_t>(FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(creation, 1u);
+    EXPECT_EQ(last_write, (written - kEpochTicks) / 10'000'000);
 }
 
 // Sets the last-write time (the creation time follows it here).

@@ -111,6 +111,10 @@ TEST_F(VerdictCache, HostFailuresComeBackUnchangedAndLeaveTheVariablesAlone) {
             EXPECT_TRUE(r.log.empty()) << c.function;
         }
     }
+    // A host that reports success without filling the record: zeros, never
+    // what the stack held.
+    Host().ForceResult("GetScanStatistics", 0);
+    EXPECT_EQ(Written(Call("get_avc_scan_statistics", StatisticsArgs(1))), (Vars{{1, "i:0"}, {2, "i:0"}}));
 }
 
 }  // namespace

@@ -52,7 +52,7 @@ protected:
     // cannot register (error 3): the scan goes on without it.
     const test::TempDir dir_;
     const std::string long_dll_ = LongPathCopy(dir_, "version_en.dll");
-    SubjectProcess subject_{{"rwx-spin", "rwx-callout", "worker", "load=" + long_dll_}};
+    SubjectProcess subject_{{"rwx-spin", "rwx-callout", "rwx-nocache-spin", "worker", "load=" + long_dll_}};
     const std::string skip_line_ = "2:Module '" + long_dll_.substr(4) + "' skipped. ERROR: 3\n";
     const std::uint64_t spin_ = subject_.Number("rwx_spin_thread"), callout_ = subject_.Number("rwx_callout_thread"),
                         worker_ = subject_.Number("worker_thread");
@@ -67,12 +67,15 @@ TEST_F(ThreadStart, InjectFindsThreadsStartedInWritableCodeAndEndsOnlyThoseOnReq
         EXPECT_EQ(r.result, 1) << tid;
         EXPECT_TRUE(r.log.empty()) << tid;
     }
-    CallResult r = Check(kInject, worker_, subject_.Pid(), 1);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_TRUE(r.log.empty());
+    // Ordinary code, and writable code whose protection carries a modifier bit.
+    for (const std::uint64_t tid : {worker_, subject_.Number("rwx_nocache_spin_thread")}) {
+        const CallResult r = Check(kInject, tid, subject_.Pid(), 1);
+        EXPECT_EQ(r.result, 0) << tid;
+        EXPECT_TRUE(r.log.empty()) << tid;
+    }
     EXPECT_TRUE(Running(spin_thread_) && Running(callout_thread_) && Running(worker_thread_));
 
-    r = Check(kInject, spin_, subject_.Pid(), 1);
+    CallResult r = Check(kInject, spin_, subject_.Pid(), 1);
     EXPECT_EQ(r.result, 1);
     EXPECT_EQ(LogLines(r.log), (Strings{"0:Thread was terminated"}));
     EXPECT_TRUE(Terminated(spin_thread_));
@@ -85,9 +88,11 @@ TEST_F(ThreadStart, HollowFindsWritableCodeAtTheInstructionOrAsAReturnAddress) {
     EXPECT_EQ(r.result, 1);
     EXPECT_EQ(LogLines(r.log),
               (Strings{kContextLine, skip_line_, SuspiciousLine(subject_.Address("rwx_spin_address"))}));
-    r = Check(kHollow, worker_, subject_.Pid(), 1);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(LogLines(r.log), (Strings{kContextLine, skip_line_, "0:No suspicious address found on stack"}));
+    for (const std::uint64_t tid : {worker_, subject_.Number("rwx_nocache_spin_thread")}) {
+        r = Check(kHollow, tid, subject_.Pid(), 1);
+        EXPECT_EQ(r.result, 0) << tid;
+        EXPECT_EQ(LogLines(r.log), (Strings{kContextLine, skip_line_, "0:No suspicious address found on stack"})) << tid;
+    }
     EXPECT_TRUE(Running(spin_thread_) && Running(worker_thread_));
 
     // Calling Sleep: the address the call returns to, at page offset 21.

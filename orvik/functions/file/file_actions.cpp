@@ -6,6 +6,7 @@
 #include "common/error.h"
 #include "common/utf.h"
 #include "file_actions.h"
+#include "file_attribute_data.h"
 #include "host_file_read.h"
 #include "orvik/context/security_token.h"
 
@@ -17,9 +18,14 @@ std::uint64_t Ticks(const FILETIME& time) { return Combine(time.dwHighDateTime, 
 
 }  // namespace
 
-std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, std::uint32_t* attributes,
-                                  std::uint64_t* creation_time, std::uint64_t* last_write_time,
-                                  TimePrecision precision) {
+void TakeFileFacts(const WIN32_FILE_ATTRIBUTE_DATA& data, const FileFacts& facts, TimePrecision precision) {
+    if (facts.size) *facts.size = Combine(data.nFileSizeHigh, data.nFileSizeLow);
+    if (facts.attributes) *facts.attributes = data.dwFileAttributes;
+    if (facts.creation_time) *facts.creation_time = FileTimeToUnix(Ticks(data.ftCreationTime), precision);
+    if (facts.last_write_time) *facts.last_write_time = FileTimeToUnix(Ticks(data.ftLastWriteTime), precision);
+}
+
+std::uint32_t QueryFileAttributes(const std::string& path, const FileFacts& facts, TimePrecision precision) {
     if (!Common::IsNameText(path)) return ERROR_INVALID_NAME;  // would name another file
     const std::wstring wide = Common::Utf8ToWide(path.data(), path.size());
     WIN32_FILE_ATTRIBUTE_DATA data{};
@@ -28,10 +34,7 @@ std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, 
         const DWORD code = GetLastError();
         return code != 0 ? code : ERROR_GEN_FAILURE;
     }
-    if (size) *size = Combine(data.nFileSizeHigh, data.nFileSizeLow);
-    if (attributes) *attributes = data.dwFileAttributes;
-    if (creation_time) *creation_time = FileTimeToUnix(Ticks(data.ftCreationTime), precision);
-    if (last_write_time) *last_write_time = FileTimeToUnix(Ticks(data.ftLastWriteTime), precision);
+    TakeFileFacts(data, facts, precision);
     return 0;
 }
 

@@ -22,12 +22,18 @@ TimePrecision ParseTimePrecision(const ArgParse& args, TimePrecision fallback);
 // epoch in the given unit, truncated. Times before 1970 give 0.
 std::uint64_t FileTimeToUnix(std::uint64_t file_time, TimePrecision precision);
 
+// Where a query puts each fact of a file; a null member is not asked for.
+struct FileFacts {
+    std::uint64_t* size = nullptr;
+    std::uint32_t* attributes = nullptr;
+    std::uint64_t* creation_time = nullptr;
+    std::uint64_t* last_write_time = nullptr;
+};
+
 // The standard attribute data of `path` (UTF-8, handed to the system without
-// a long-path prefix). Each out-parameter may be null. Returns 0 or the
-// Windows error code.
-std::uint32_t QueryFileAttributes(const std::string& path, std::uint64_t* size, std::uint32_t* attributes,
-                                  std::uint64_t* creation_time, std::uint64_t* last_write_time,
-                                  TimePrecision precision);
+// a long-path prefix), times in `precision`. Returns 0 or the Windows error
+// code.
+std::uint32_t QueryFileAttributes(const std::string& path, const FileFacts& facts, TimePrecision precision);
 
 // Logs "0x<code>: <system message>" at level 2 for a nonzero code.
 void LogWindowsError(const CallContextRef& call, std::uint32_t code);

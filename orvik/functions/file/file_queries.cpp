@@ -22,27 +22,19 @@ std::int64_t Exists(Invocation& call) {
     return found ? 1 : 0;
 }
 
-struct Query {
-    std::uint64_t* size = nullptr;
-    std::uint32_t* attributes = nullptr;
-    std::uint64_t* creation_time = nullptr;
-    std::uint64_t* last_write_time = nullptr;
-};
-
 // The Windows code of the query, or -1 when impersonation failed (logged).
-std::int64_t QueryAsCaller(Invocation& call, const std::string& path, const Query& query,
+std::int64_t QueryAsCaller(Invocation& call, const std::string& path, const FileFacts& query,
                            TimePrecision precision) {
     std::uint32_t code = 0;
     if (!RunAsCaller(call, [&] {
-            code = QueryFileAttributes(path, query.size, query.attributes, query.creation_time,
-                                       query.last_write_time, precision);
+            code = QueryFileAttributes(path, query, precision);
         }))
         return -1;
     return code;
 }
 
 // The value of a single-value query, or -1 after logging why there is none.
-std::int64_t SingleValue(Invocation& call, const Query& query, const std::uint64_t& value,
+std::int64_t SingleValue(Invocation& call, const FileFacts& query, const std::uint64_t& value,
                          TimePrecision precision) {
     const std::int64_t code = QueryAsCaller(call, call.args.GetString(arg::path), query, precision);
     if (code == -1) return -1;

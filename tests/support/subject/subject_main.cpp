@@ -4,6 +4,7 @@
 //
 //   rwx-spin      a thread spinning in a PAGE_EXECUTE_READWRITE page
 //   rwx-callout   a thread in such a page that keeps calling Sleep
+//   rwx-nocache-spin   a thread spinning in a PAGE_EXECUTE_READWRITE | PAGE_NOCACHE page
 //   worker        a thread in ordinary code
 //   listen        a listening IPv4 TCP socket on 127.0.0.1 that has done I/O
 //   window-visible / window-hidden   a top-level window of that kind
@@ -29,15 +30,15 @@ DWORD WINAPI Worker(void* started) {
 }
 
 // Code placed in a fresh RWX page; the page is never freed.
-void* ExecutablePage(const unsigned char* code, std::size_t size) {
-    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE);
+void* ExecutablePage(const unsigned char* code, std::size_t size, DWORD modifier) {
+    void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE | modifier);
     if (page == nullptr) return nullptr;
     std::memcpy(page, code, size);
     FlushInstructionCache(GetCurrentProcess(), page, size);
     return page;
 }
 
-bool StartRwxThread(const char* name, bool call_out) {
+bool StartRwxThread(const char* name, bool call_out, DWORD modifier = 0) {
     unsigned char code[32] = {0xEB, 0xFE};  // jmp $
     std::size_t size = 2;
     if (call_out) {
@@ -52,7 +53,7 @@ bool StartRwxThread(const char* name, bool call_out) {
         code[22] = static_cast<unsigned char>(4 - 23);  // back to "again" at offset 4
         size = 23;
     }
-    void* page = ExecutablePage(code, size);
+    void* page = ExecutablePage(code, size, modifier);
     DWORD id = 0;
     if (page == nullptr ||
         CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(page), nullptr, 0, &id) == nullptr)
@@ -123,6 +124,7 @@ int wmain(int argc, wchar_t** argv) {
         bool ok = true;
         if (arg == L"rwx-spin") ok = StartRwxThread("rwx_spin", false);
         else if (arg == L"rwx-callout") ok = StartRwxThread("rwx_callout", true);
+        else if (arg == L"rwx-nocache-spin") ok = StartRwxThread("rwx_nocache_spin", false, PAGE_NOCACHE);
         else if (arg == L"worker") {
             DWORD id = 0;
             const HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
