@@ -58,12 +58,7 @@ std::vector<CallShape> CallShapes(HostServices& host) {
     process.uid = 77;
     process.parent_pid = 4;
     process.image_nt = u"\\Device\\HarddiskVolume1\\w\\a.exe";
-    process.command_line = u"a.exe -x";
-    host.AddProcess(process);
-    process.pid = 4343;
-    process.uid = 78;
-    process.command_line = u"b.exe \u00e9";
-    process.terminated = true;
+    process.command_line = u"a.exe \u00e9";
     host.AddProcess(process);
 
     std::vector<CallShape> shapes;
@@ -90,20 +85,16 @@ std::vector<CallShape> CallShapes(HostServices& host) {
         s.files[path] = RandomBytes(random, size) + std::string(size / 2, 'z');
         shapes.push_back({"eval_tlsh_hash", {Arg::Str("path", path), Arg::OutStr("hash", 1)}});
     }
-    for (int pid : {4242, 4343, 99}) {
+    for (int pid : {4242, 99}) {
         shapes.push_back({"get_process_info", {Arg::Int("query_pid", pid), Arg::OutStr("cmdline", 1),
                                               Arg::OutStr("image_filename", 2), Arg::OutInt("parent_pid", 3),
                                               Arg::OutInt("terminated", 4), Arg::OutStr("process_privileges", 5)}});
     }
     shapes.push_back({"send_json_telemetry", {Arg::Str("event_type", "e"), Arg::Str("telemetry_json_body", "{\"a\":1}")}});
-    shapes.push_back({"send_telemetry", {Arg::Str("threat", "T"), Arg::Int("rule", 1), Arg::Int("silent", 0),
-                                        Arg::Str("md5", "m"), Arg::Str("sha1", "s"), Arg::Str("sha256", "t"),
-                                        Arg::Str("path", "C:\\a \"q\""), Arg::Str("cmdline", "a\tb")}});
-    for (const char* dump : {"01000000", "ffffffff00000000", "0100", "zz"}) {
+    for (const char* dump : {"01000000", "ffffffff00000000", "610062000000630000000000", "zz"}) {
         shapes.push_back({"reg_parse_int", {Arg::Str("hex_input", dump), Arg::OutInt("value", 1)}});
         shapes.push_back({"reg_parse_string", {Arg::Str("hex_input", dump), Arg::OutStr("text", 1)}});
     }
-    shapes.push_back({"reg_parse_string", {Arg::Str("hex_input", "610062000000630000000000"), Arg::OutStr("text", 1)}});
     return shapes;
 }
 
