@@ -62,10 +62,14 @@ inline double Log(double x) {
 }
 
 // Whether llround(scaled) is certain when `scaled` is -100 times a sum of
-// `terms` terms ln(p) p / ln 2 (the p summing to 1) formed in the library's
-// order with Log in place of the library's logarithm.
+// terms ln(p) p / ln 2 (the p summing to 1), formed with Log in place of the
+// library's logarithm by at most `terms` additions in any order, against the
+// library's sum in its own order. The terms share a sign, so every partial
+// sum of either lies within the whole.
 //   Each term differs from the library's by at most 2^-43 (p / ln 2 + |term|)
-//   (both logarithms within 2^-44 of the truth, with rounding to spare); the
+//   (both logarithms within 2^-44 of the truth, with room to spare for the
+//   few roundings of p and of the products, whether by division or by
+//   multiplication with a reciprocal); the
 //   terms add to at most 21 bits, so their differences to less than 2^-38.
 //   Each sum is within k 2^-53 of its exact value for every bit it holds, so
 //   the two orders of rounding add at most k 2^-53 * 42 < k 2^-47.
