@@ -1,13 +1,13 @@
-// The process record reader, SID text and caller tags on hand-made bytes.
+// The process record reader, and SID text both ways, on hand-made bytes.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
+#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "orvik/functions/process/process_cache_caller.h"
 #include "orvik/functions/process/process_record.h"
+#include "orvik/functions/process/sid_parse.h"
 #include "orvik/functions/process/sid_text.h"
 
 namespace ScanEngine::Process {
@@ -144,61 +144,50 @@ TEST(SidText, WritesWellFormedSidsAndNothingElse) {
     EXPECT_EQ(SidText(nullptr, 12), "");
 }
 
-class ProbeCallInfo : public ProcessCacheCallInfo {
-public:
-    explicit ProbeCallInfo(std::atomic<int>& destroyed) : ProcessCacheCallInfo(std::string("t\0d", 3)), destroyed_(destroyed) {}
-    ~ProbeCallInfo() override { ++destroyed_; }
-
-private:
-    std::atomic<int>& destroyed_;
-};
-
-TEST(CallerTag, LivesUntilTheLastReleaseFromAnyThread) {
-    std::atomic<int> destroyed{0};
-    Abi::CallerInfoView* view = (new ProbeCallInfo(destroyed))->View();
-    view->AddRef(view);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([view] {
-            for (int i = 0; i < 20000; ++i) view->AddRef(view), view->Release(view);
-        });
-    for (auto& thread : threads) thread.join();
-    view->Release(view);
-    EXPECT_EQ(destroyed, 0);
-    view->Release(view);
-    EXPECT_EQ(destroyed, 1);
-    ProcessCacheCallInfo::Release(nullptr);
-    Abi::CallerInfoView orphan{"x", "y", nullptr, nullptr, nullptr};
-    ProcessCacheCallInfo::Release(&orphan);
-    EXPECT_EQ(destroyed, 1);
+// The hex text of the parse, or "rejected"; `room` is the size offered.
+std::string Parsed(const std::string& text, std::size_t room = 40) {
+    std::uint8_t buffer[48];
+    std::fill(std::begin(buffer), std::end(buffer), 0xCC);
+    std::size_t size = room;
+    if (!ParseSidText(text, buffer, size)) {
+        EXPECT_TRUE(size == room && buffer[0] == 0xCC) << text << ": changed by a failed parse";
+        return "rejected";
+    }
+    EXPECT_EQ(buffer[size], 0xCC) << text << ": written past the SID";
+    return SidHexText(buffer, size);
 }
 
-TEST(CallerTag, EachMakeGivesAnOwnCopyOfTagAndDescriptionThatOutlivesTheAccessor) {
-    Abi::CallContext call{};
-    call.GetFunctionName = [](Abi::CallContext*) { return "get_process_info"; };
-    const Abi::CallSite known{0xFF, "first", "second", "third", 4294967295u}, unknown{0xFE, "a", "b", "c", 1},
-        partial{1, "rules.txt", nullptr, "", 12};
-    const std::pair<const Abi::CallSite*, std::string> sites[] = {
-        {&known, "[second:first:third:4294967295]"}, {&unknown, "?"}, {nullptr, "?"}, {&partial, "[-:rules.txt::12]"}};
-    for (const auto& [site, where] : sites) {
-        Abi::CallerInfoView *first = nullptr, *second = nullptr;
-        {
-            ProcessCacheAccessor accessor(site, &call);
-            Abi::CallerInfoProvider provider = CallerInfoProviderFor(accessor);
-            first = provider.Make(&provider);
-            second = provider.Make(&provider);
-        }
-        ASSERT_TRUE(first != nullptr && second != nullptr) << where;
-        EXPECT_NE(first->owner, second->owner);
-        EXPECT_STREQ(first->tag, "ORVIK/get_process_info");
-        EXPECT_EQ(first->description, "called by scan-engine-rules at " + where);
-        EXPECT_STREQ(second->description, first->description);
-        first->Release(first);
-        second->Release(second);
-    }
-    EXPECT_EQ(MakeCallerInfo(nullptr), nullptr);
-    Abi::CallerInfoProvider empty{nullptr, &MakeCallerInfo};
-    EXPECT_EQ(MakeCallerInfo(&empty), nullptr);
+TEST(SidParse, ReadsLeadingFieldsTheWayScanfDoes) {
+    const std::string system = "010100000000000512000000", nt = "0100000000000005";
+    EXPECT_EQ(Parsed("S-1-5-18"), system);
+    EXPECT_EQ(Parsed("S-1-5"), nt);
+    EXPECT_EQ(Parsed("S-1-5-21-1-2-3-1000"), "010500000000000515000000010000000200000003000000e8030000");
+    // Eight sub-authorities at most; what follows them is ignored unless it is a ninth.
+    for (const char* text : {"S-1-5-1-2-3-4-5-6-7-8", "S-1-5-1-2-3-4-5-6-7-8-x"})
+        EXPECT_EQ(Parsed(text), "0108000000000005" "0100000002000000030000000400000005000000060000000700000008000000");
+    // The first field that does not match ends the reading; the rest is ignored.
+    for (const char* text : {"S-1-5-18xyz", "S-1-5-18-", "S-1-5-18-x-7", "S-1-5-18_9"}) EXPECT_EQ(Parsed(text), system);
+    EXPECT_EQ(Parsed(std::string("S-1-5-18\0-7", 11)), system);
+    EXPECT_EQ(Parsed("S-1-5-"), nt);
+    // Numbers, not literals, may follow white space and carry a sign.
+    EXPECT_EQ(Parsed("S- 1-\t5-\n+018"), system);
+    EXPECT_EQ(Parsed("S-1-5--1"), "0101000000000005ffffffff");
+    EXPECT_EQ(Parsed("S-1-0-4294967295"), "0101000000000000ffffffff");
+    // The authority keeps its low 48 bits, big-endian.
+    EXPECT_EQ(Parsed("S-1-1311768467463790320"), "010056789abcdef0");  // 0x123456789ABCDEF0
+    EXPECT_EQ(Parsed("S-1--1"), "0100ffffffffffff");
+    EXPECT_EQ(Parsed("S-1--9223372036854775808"), "0100000000000000");
+}
+
+TEST(SidParse, RejectsOtherRevisionsShortTextsOverflowAndTooSmallBuffers) {
+    for (const char* text : {"S-2-5-18", "S-0-5", "S-1", "S-1-", "S", "", "s-1-5-18", " S-1-5-18", "S-1-x",
+                             // A number beyond its field is refused, not cut down to another account.
+                             "S-1-5-4294967296", "S-1-9223372036854775808", "S-1--9223372036854775809",
+                             "S-4294967297-5", "S-1-5-1-2-3-4-5-6-7-8-9", "S-1-5-1-2-3-4-5-6-7-8- +9"})
+        EXPECT_EQ(Parsed(text), "rejected") << text;
+    EXPECT_EQ(Parsed("S-1-5-18", 11), "rejected");
+    EXPECT_EQ(Parsed("S-1-5-18", 12), "010100000000000512000000");
+    EXPECT_EQ(Parsed("S-1-5", 7), "rejected");
 }
 
 }  // namespace
