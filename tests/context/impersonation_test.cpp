@@ -18,20 +18,18 @@
 namespace ScanEngine {
 namespace {
 
-std::string IdOf(HANDLE token) {
+// The TokenId of `token`, or of the token the calling thread runs under ("none" when it runs as the process).
+std::string IdOf(HANDLE token = nullptr) {
+    Common::UniqueHandle own;
+    if (token == nullptr && !OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, own.Put()))
+        return GetLastError() == ERROR_NO_TOKEN ? "none" : "error " + std::to_string(GetLastError());
     TOKEN_STATISTICS stats{};
     DWORD size = 0;
-    if (!GetTokenInformation(token, TokenStatistics, &stats, sizeof stats, &size)) return "unreadable";
+    if (!GetTokenInformation(token ? token : own.Get(), TokenStatistics, &stats, sizeof stats, &size))
+        return "unreadable";
     return std::to_string(stats.TokenId.HighPart) + ":" + std::to_string(stats.TokenId.LowPart);
 }
-
-// The TokenId the calling thread runs under, or "none" when it runs as the process.
-std::string Current() {
-    Common::UniqueHandle token;
-    if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.Put())) return IdOf(token.Get());
-    const DWORD code = GetLastError();
-    return code == ERROR_NO_TOKEN ? "none" : "error " + std::to_string(code);
-}
+std::string Current() { return IdOf(); }
 
 // Runs `fn` on a fresh thread, which must end as it began.
 template <typename Fn>
@@ -89,7 +87,7 @@ protected:
     RefHost::ObjectPool objects;
 };
 
-TEST_F(ImpersonationTest, ImpersonatesForTheScopeAndPutsBackWhatWasBefore) {
+TEST_F(ImpersonationTest, ImpersonatesForTheScopePutsBackWhatWasBeforeAndFailsWithoutChangingIt) {
     OnThread([&] {
         SecurityToken a = Token(), b = Token(), c = Token();
         ASSERT_NE(Id(a), Id(b));
@@ -128,9 +126,7 @@ TEST_F(ImpersonationTest, ImpersonatesForTheScopeAndPutsBackWhatWasBefore) {
         EXPECT_EQ(objects.Live(), 3);
         EXPECT_EQ(Current(), c_id);
     });
-}
-
-TEST_F(ImpersonationTest, AFailureRaisesAndLeavesTheThreadAsItWas) {
+    // A failure raises and leaves the thread as it was.
     OnThread([&] {
         SecurityToken bad = Token(Common::UniqueHandle()), a = Token(), b = Token();
         auto fails_keeping = [&](const std::string& identity) {
