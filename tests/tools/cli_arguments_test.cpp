@@ -51,7 +51,7 @@ TEST(CliArguments, RejectsWordsItCannotType) {
 TEST(CliArguments, QuoteAndUnescapeUseTheToolsEscapes) {
     const std::string bytes("a\"b\\c\n\t\0\x7f\xc3\xa9", 11);
     EXPECT_EQ(Quote(bytes), "\"a\\\"b\\\\c\\n\\t\\x00\\x7f\xc3\xa9\"");
-    EXPECT_EQ(Unescape("a\\nb\\\\c\\x41\\q\\"), "a\nb\\cA\\q\\");
+    EXPECT_EQ(Unescape("a\\nb\\\\c\\x41\\q\\\"\\"), "a\nb\\cA\\q\"\\");
 }
 
 }  // namespace
