@@ -1,5 +1,10 @@
-// Start-up and shut-down through the two exported entry points.
+// Start-up and shut-down through the two exported entry points, and the DLL's export and import tables.
+#include <windows.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
 
 #include "host/loaded_module.h"
 #include "orvik/context/function_catalogue.h"
@@ -85,6 +90,42 @@ TEST(Init, SurvivesHostRecordsThatAreMissingOrIncompleteAndDeinitReleasesTheCont
     ASSERT_EQ(module.Init(engine), 0);
     module.Deinit();  // destroys the context; a leak or double free would show under a checker
     EXPECT_EQ(module.Context(), nullptr);
+}
+
+// The built DLL's own tables, read from the image the loader mapped.
+TEST(ExportTable, HoldsExactlyTheTwoEntryPointsAndImportsOnlySystemDlls) {
+    const LoadedModule module;
+    const auto* base = reinterpret_cast<const char*>(GetModuleHandleW(RefHost::DefaultModulePath().c_str()));
+    ASSERT_NE(base, nullptr);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
+    ASSERT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+    const IMAGE_DATA_DIRECTORY* directories = nt->OptionalHeader.DataDirectory;
+    const DWORD export_rva = directories[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress;
+    const DWORD import_rva = directories[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    ASSERT_TRUE(export_rva != 0 && import_rva != 0);
+
+    const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + export_rva);
+    const auto* name_addresses = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    std::vector<std::string> names(exports->NumberOfNames);
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i) names[i] = base + name_addresses[i];
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"ScanEngineExtensionDeinit", "ScanEngineExtensionInit"}));
+    EXPECT_EQ(exports->NumberOfFunctions, 2u) << "no exports by ordinal only";
+
+    // The C++ runtime, libgcc and winpthread are linked in, so only DLLs that
+    // every Windows system has may appear here.
+    const std::vector<std::string> system = {"kernel32.dll", "advapi32.dll", "msvcrt.dll", "ntdll.dll",
+                                             "user32.dll",   "ole32.dll",    "oleaut32.dll", "version.dll",
+                                             "dbghelp.dll",  "iphlpapi.dll", "shell32.dll", "bcrypt.dll"};
+    const auto* import = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + import_rva);
+    ASSERT_NE(import->Name, 0u);
+    for (; import->Name != 0; ++import) {
+        const std::string dll = base + import->Name;
+        std::string lower = dll;
+        std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+        EXPECT_NE(std::find(system.begin(), system.end(), lower), system.end()) << dll;
+    }
 }
 
 }  // namespace

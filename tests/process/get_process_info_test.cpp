@@ -39,14 +39,14 @@ std::vector<Arg> AllOutputs(std::uint64_t uid = kUid) {
 
 class ProcessInfo : public ModuleTest {
 protected:
-    // Privileges 20 and 23 have names; 999 has none.
+    // Privileges 20 and 23 have names; 999, and 19 with a high part, have none.
     RefHost::HostProcess Sample() {
         return {.pid = 4321, .uid = kUid, .parent_pid = 1234, .parent_uid = 0x8000000000000001ull,
                 .image_nt = u"\\Device\\HarddiskVolume3\\Windows\\n\u00F6tepad.exe",
                 .command_line = u"notepad.exe \"C:\\a b.txt\"", .cwd = u"C:\\Users\\\u20AC", .terminated = true,
                 .start_time = 133000000000000000ull, .exit_time = 133000000100000000ull, .user_sid = kUserSid,
-                .is_admin = true, .integrity_level = 0x3000, .privileges = {{{20, 0, 3}, {999, 0, 1}, {23, 0, 2}}},
-                .extra_entries = {}};
+                .is_admin = true, .integrity_level = 0x3000,
+                .privileges = {{{20, 0, 3}, {999, 0, 1}, {19, 1, 2}, {23, 0, 2}}}, .extra_entries = {}};
     }
     template <class F>
     auto WithState(F f) {

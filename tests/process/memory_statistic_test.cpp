@@ -81,45 +81,36 @@ TEST_F(MemoryStatistic, MissingProcessesGiveEmptyArraysAndNoPidGivesMinusOne) {
     EXPECT_TRUE(r.variables.empty());
 }
 
-TEST_F(MemoryStatistic, ItdtPassesTheLow32BitsAndOnlyTheNamesItsModeReads) {
+TEST_F(MemoryStatistic, ItdtPassesTheLow32BitsAndOnlyTheNamesItsModeReadsAndNeedsTheCallersIds) {
     const std::vector<Arg> names{Arg::Str("module_name", "ntdll.dll"), Arg::Str("section_name", ".text")};
     const struct {
         std::int64_t mode;
         std::vector<Arg> names;
-        Strings passed;  // mode, module, section
-    } cases[] = {{0, names, {"0", "ntdll.dll", ""}},
-                 {1 + (1ll << 32), names, {"1", "ntdll.dll", ".text"}},
-                 {2, names, {"2", "", ""}},
-                 {1, {}, {"1", "", ""}}};
-    const std::vector<Arg> args{Arg::Int("unique_key", 0x500000005), Arg::Int("scan_mode", 0)};
+        std::uint64_t uid, pid;
+        Strings host_args;  // unique key, uid, pid, mode, module, section; or the log line
+    } cases[] = {{0, names, 0x123456789A, 0x100000007, {"5", "78187493530", "7", "0", "ntdll.dll", ""}},
+                 {1 + (1ll << 32), names, 0x123456789A, 7, {"5", "78187493530", "7", "1", "ntdll.dll", ".text"}},
+                 {2, names, 1, 7, {"5", "1", "7", "2", "", ""}},
+                 {1, {}, 1, 7, {"5", "1", "7", "1", "", ""}},
+                 {0, {}, 0, 0, {"0:MemoryScanItdt could not get UID"}},
+                 {0, {}, 1, 0, {"0:MemoryScanItdt could not get PID"}}};
     for (const auto& c : cases) {
         auto call = NewCall();
-        call->process_uid = 0x123456789A;
-        call->process_id = 0x100000007;
-        const CallResult r =
-            Call("memory_scan_itdt", WithArgs(WithArgs(args, c.names), {Arg::Int("scan_mode", c.mode)}), *call);
-        EXPECT_EQ(r.result, 0) << c.mode;
-        EXPECT_TRUE(r.log.empty());
-        Strings expected{"5", "78187493530", "7"};
-        expected.insert(expected.end(), c.passed.begin(), c.passed.end());
-        EXPECT_EQ(HostArgs(Host(), "MemoryScanItdt"), expected) << c.mode;
+        if (c.uid != 0) call->process_uid = c.uid;
+        if (c.pid != 0) call->process_id = c.pid;
+        Host().Journal().Clear();
+        const std::vector<Arg> args{Arg::Int("unique_key", 0x500000005), Arg::Int("scan_mode", c.mode)};
+        const CallResult r = Call("memory_scan_itdt", WithArgs(args, c.names), *call);
+        const bool asked = c.host_args.size() > 1;
+        EXPECT_EQ(r.result, asked ? 0 : -1) << c.mode;
+        EXPECT_EQ(asked ? HostArgs(Host(), "MemoryScanItdt") : LogLines(r.log), c.host_args) << c.mode;
+        EXPECT_TRUE(asked ? r.log.empty() : Host().Journal().All().empty()) << c.mode;
     }
+    Host().ForceResult("MemoryScanItdt", -7);
     auto call = NewCall();
     call->process_uid = 1;
     call->process_id = 2;
-    Host().ForceResult("MemoryScanItdt", -7);
-    EXPECT_EQ(Call("memory_scan_itdt", args, *call).result, -7);
-
-    Host().Journal().Clear();
-    for (const bool with_uid : {false, true}) {
-        call = NewCall();
-        if (with_uid) call->process_uid = 1;
-        const CallResult r = Call("memory_scan_itdt", args, *call);
-        EXPECT_EQ(r.result, -1);
-        EXPECT_EQ(LogLines(r.log),
-                  (Strings{with_uid ? "0:MemoryScanItdt could not get PID" : "0:MemoryScanItdt could not get UID"}));
-    }
-    EXPECT_EQ(Host().Journal().Count("MemoryScanItdt"), 0u);
+    EXPECT_EQ(Call("memory_scan_itdt", {Arg::Int("unique_key", 5), Arg::Int("scan_mode", 0)}, *call).result, -7);
 }
 
 }  // namespace

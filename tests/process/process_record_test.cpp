@@ -1,13 +1,16 @@
-// The process record reader, SID text and caller tags on hand-made bytes.
+// The process record reader, SID text both ways, the memory statistic's text and the section headers read
+// from an image's first page, on hand-made bytes.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "orvik/functions/process/process_cache_caller.h"
+#include "orvik/functions/process/memory_statistic_text.h"
 #include "orvik/functions/process/process_record.h"
+#include "orvik/functions/process/sid_parse.h"
 #include "orvik/functions/process/sid_text.h"
 
 namespace ScanEngine::Process {
@@ -144,61 +147,120 @@ TEST(SidText, WritesWellFormedSidsAndNothingElse) {
     EXPECT_EQ(SidText(nullptr, 12), "");
 }
 
-class ProbeCallInfo : public ProcessCacheCallInfo {
-public:
-    explicit ProbeCallInfo(std::atomic<int>& destroyed) : ProcessCacheCallInfo(std::string("t\0d", 3)), destroyed_(destroyed) {}
-    ~ProbeCallInfo() override { ++destroyed_; }
-
-private:
-    std::atomic<int>& destroyed_;
-};
-
-TEST(CallerTag, LivesUntilTheLastReleaseFromAnyThread) {
-    std::atomic<int> destroyed{0};
-    Abi::CallerInfoView* view = (new ProbeCallInfo(destroyed))->View();
-    view->AddRef(view);
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 8; ++t)
-        threads.emplace_back([view] {
-            for (int i = 0; i < 20000; ++i) view->AddRef(view), view->Release(view);
-        });
-    for (auto& thread : threads) thread.join();
-    view->Release(view);
-    EXPECT_EQ(destroyed, 0);
-    view->Release(view);
-    EXPECT_EQ(destroyed, 1);
-    ProcessCacheCallInfo::Release(nullptr);
-    Abi::CallerInfoView orphan{"x", "y", nullptr, nullptr, nullptr};
-    ProcessCacheCallInfo::Release(&orphan);
-    EXPECT_EQ(destroyed, 1);
+// The hex text of the parse, or "rejected"; `room` is the size offered.
+std::string Parsed(const std::string& text, std::size_t room = 40) {
+    std::uint8_t buffer[48];
+    std::fill(std::begin(buffer), std::end(buffer), 0xCC);
+    std::size_t size = room;
+    if (!ParseSidText(text, buffer, size)) {
+        EXPECT_TRUE(size == room && buffer[0] == 0xCC) << text << ": changed by a failed parse";
+        return "rejected";
+    }
+    EXPECT_EQ(buffer[size], 0xCC) << text << ": written past the SID";
+    return SidHexText(buffer, size);
 }
 
-TEST(CallerTag, EachMakeGivesAnOwnCopyOfTagAndDescriptionThatOutlivesTheAccessor) {
-    Abi::CallContext call{};
-    call.GetFunctionName = [](Abi::CallContext*) { return "get_process_info"; };
-    const Abi::CallSite known{0xFF, "first", "second", "third", 4294967295u}, unknown{0xFE, "a", "b", "c", 1},
-        partial{1, "rules.txt", nullptr, "", 12};
-    const std::pair<const Abi::CallSite*, std::string> sites[] = {
-        {&known, "[second:first:third:4294967295]"}, {&unknown, "?"}, {nullptr, "?"}, {&partial, "[-:rules.txt::12]"}};
-    for (const auto& [site, where] : sites) {
-        Abi::CallerInfoView *first = nullptr, *second = nullptr;
-        {
-            ProcessCacheAccessor accessor(site, &call);
-            Abi::CallerInfoProvider provider = CallerInfoProviderFor(accessor);
-            first = provider.Make(&provider);
-            second = provider.Make(&provider);
-        }
-        ASSERT_TRUE(first != nullptr && second != nullptr) << where;
-        EXPECT_NE(first->owner, second->owner);
-        EXPECT_STREQ(first->tag, "ORVIK/get_process_info");
-        EXPECT_EQ(first->description, "called by scan-engine-rules at " + where);
-        EXPECT_STREQ(second->description, first->description);
-        first->Release(first);
-        second->Release(second);
+TEST(SidParse, ReadsLeadingFieldsTheWayScanfDoes) {
+    const std::string system = "010100000000000512000000", nt = "0100000000000005";
+    EXPECT_EQ(Parsed("S-1-5-18"), system);
+    EXPECT_EQ(Parsed("S-1-5"), nt);
+    EXPECT_EQ(Parsed("S-1-5-21-1-2-3-1000"), "010500000000000515000000010000000200000003000000e8030000");
+    // Eight sub-authorities at most; what follows them is ignored unless it is a ninth.
+    for (const char* text : {"S-1-5-1-2-3-4-5-6-7-8", "S-1-5-1-2-3-4-5-6-7-8-x"})
+        EXPECT_EQ(Parsed(text), "0108000000000005" "0100000002000000030000000400000005000000060000000700000008000000");
+    // The first field that does not match ends the reading; the rest is ignored.
+    for (const char* text : {"S-1-5-18xyz", "S-1-5-18-", "S-1-5-18-x-7", "S-1-5-18_9"}) EXPECT_EQ(Parsed(text), system);
+    EXPECT_EQ(Parsed(std::string("S-1-5-18\0-7", 11)), system);
+    EXPECT_EQ(Parsed("S-1-5-"), nt);
+    // Numbers, not literals, may follow white space and carry a sign.
+    EXPECT_EQ(Parsed("S- 1-\t5-\n+018"), system);
+    EXPECT_EQ(Parsed("S-1-5--1"), "0101000000000005ffffffff");
+    EXPECT_EQ(Parsed("S-1-0-4294967295"), "0101000000000000ffffffff");
+    // The authority keeps its low 48 bits, big-endian.
+    EXPECT_EQ(Parsed("S-1-1311768467463790320"), "010056789abcdef0");  // 0x123456789ABCDEF0
+    EXPECT_EQ(Parsed("S-1--1"), "0100ffffffffffff");
+    EXPECT_EQ(Parsed("S-1--9223372036854775808"), "0100000000000000");
+}
+
+TEST(SidParse, RejectsOtherRevisionsShortTextsOverflowAndTooSmallBuffers) {
+    for (const char* text : {"S-2-5-18", "S-0-5", "S-1", "S-1-", "S", "", "s-1-5-18", " S-1-5-18", "S-1-x",
+                             // A number beyond its field is refused, not cut down to another account.
+                             "S-1-5-4294967296", "S-1-9223372036854775808", "S-1--9223372036854775809",
+                             "S-4294967297-5", "S-1-5-1-2-3-4-5-6-7-8-9", "S-1-5-1-2-3-4-5-6-7-8- +9"})
+        EXPECT_EQ(Parsed(text), "rejected") << text;
+    EXPECT_EQ(Parsed("S-1-5-18", 11), "rejected");
+    EXPECT_EQ(Parsed("S-1-5-18", 12), "010100000000000512000000");
+    EXPECT_EQ(Parsed("S-1-5", 7), "rejected");
+}
+
+using Page = std::vector<std::uint8_t>;
+
+void Put16(Page& page, std::size_t at, std::uint16_t value) { std::memcpy(page.data() + at, &value, 2); }
+void Put32(Page& page, std::size_t at, std::uint32_t value) { std::memcpy(page.data() + at, &value, 4); }
+
+// A header page: PE header at `header`, section table at header + `table`.
+Page Image(std::uint32_t header, std::uint16_t machine, std::uint16_t count, std::size_t table) {
+    Page page(kHeaderPageSize, 0);
+    Put32(page, 0x3C, header);
+    if (header + 8 > page.size()) return page;
+    Put16(page, header + 4, machine);
+    Put16(page, header + 6, count);
+    for (std::size_t i = 0, at = header + table; i < count && at + 40 <= page.size(); ++i, at += 40) {
+        const std::string name = i == 0 ? ".text" : i == 1 ? "12345678" : "s" + std::to_string(i);
+        std::memcpy(page.data() + at, name.data(), name.size());
+        Put32(page, at + 12, 0x1000 * static_cast<std::uint32_t>(i + 1));
+        Put32(page, at + 16, 0x200 + static_cast<std::uint32_t>(i));
+        Put32(page, at + 36, 0x60000020);
     }
-    EXPECT_EQ(MakeCallerInfo(nullptr), nullptr);
-    Abi::CallerInfoProvider empty{nullptr, &MakeCallerInfo};
-    EXPECT_EQ(MakeCallerInfo(&empty), nullptr);
+    return page;
+}
+
+std::vector<std::string> Names(const std::vector<SectionHeader>& sections) {
+    std::vector<std::string> names;
+    for (const auto& s : sections) names.push_back(s.name);
+    return names;
+}
+
+TEST(SectionHeaders, ReadsBothMachinesStopsAtThePageEndAndRefusesMalformedHeaders) {
+    const auto x64 = ReadSectionHeaders(Image(0x80, 0x8664, 3, 0x108));
+    EXPECT_EQ(Names(x64), (std::vector<std::string>{".text", "12345678", "s2"}));
+    EXPECT_EQ(x64[1].relative_address, 0x2000u);
+    EXPECT_EQ(x64[1].raw_size, 0x201u);
+    EXPECT_EQ(x64[1].characteristics, 0x60000020u);
+    EXPECT_EQ(Names(ReadSectionHeaders(Image(0x80, 0x14C, 2, 0xF8))), (std::vector<std::string>{".text", "12345678"}));
+
+    // 1000 sections promised, room for (4096 - 0xE60 - 0x108) / 40 = 3 headers.
+    EXPECT_EQ(ReadSectionHeaders(Image(0xE60, 0x8664, 1000, 0x108)).size(), 3u);
+    // The x64 table starts past the page: nothing, and nothing read beyond it.
+    EXPECT_TRUE(ReadSectionHeaders(Image(0xFE8, 0x8664, 5, 0x108)).empty());
+    // Malformed headers give none.
+    EXPECT_TRUE(ReadSectionHeaders(Image(0x80, 0x8664, 0, 0x108)).empty());
+    EXPECT_TRUE(ReadSectionHeaders(Image(0x80, 0x8664, 1001, 0x108)).empty());
+    EXPECT_TRUE(ReadSectionHeaders(Image(0x80, 0xAA64, 2, 0x108)).empty());
+    EXPECT_TRUE(ReadSectionHeaders(Image(4096, 0x8664, 2, 0x108)).empty());
+    EXPECT_TRUE(ReadSectionHeaders(Image(0xFFFFFFF0, 0x8664, 2, 0x108)).empty());
+    EXPECT_TRUE(ReadSectionHeaders(Image(4096 - 23, 0x8664, 2, 0x108)).empty());
+    EXPECT_TRUE(ReadSectionHeaders(Page(0x30, 0)).empty());
+}
+
+TEST(StatisticText, WritesEveryMemberInOrderWithItsNumberForm) {
+    EXPECT_EQ(PortFromTableField(0xABCD0D1F), 0x1F0Du);
+    EXPECT_EQ(FormatMemoryStatistic({}), R"({"mods":[],"vmem":[],"threads":[],"inet":[]})");
+
+    MemoryStatistic s;
+    s.modules.push_back({"a\"\xc3\xa9.exe", 0x7FF6A1B20000, 0x1F000, {{{"12345678", 0x1000, 0x200, 0x60000020}, 32}}});
+    s.modules.push_back({"c.dll", 0x10000, 0x1000, {}});
+    s.regions.push_back({0x20000, 0x10000, 0x40, 0x3000, 0x1000, 0x4});
+    s.thread_starts = {0xABCDEF, 0};
+    s.endpoints.push_back({2, 0x100007F, 0x1F90, 0, 0});
+    EXPECT_EQ(FormatMemoryStatistic(s),
+              R"({"mods":[{"name":"a\"\u00c3\u00a9.exe","base":"00007FF6A1B20000","size":"1f000","sections":[)"
+              R"({"name":"12345678","base":"0000000000001000","size":"200","oprot":"60000020","cprot":"20"}]},)"
+              R"({"name":"c.dll","base":"0000000000010000","size":"1000","sections":[]}],)"
+              R"("vmem":[{"base":"0000000000020000","abase":"0000000000010000","aprot":"40","size":"3000",)"
+              R"("state":"1000","prot":"4"}],)"
+              R"("threads":[{"entrypoint":"0000000000ABCDEF"},{"entrypoint":"0000000000000000"}],)"
+              R"("inet":[{"state":"2","laddr":"100007f","lport":"1f90","raddr":"0","rport":"0"}]})");
 }
 
 }  // namespace

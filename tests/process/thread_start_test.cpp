@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <set>
 
 #include "common/unique_handle.h"
 #include "support/module_fixture.h"
@@ -42,89 +43,64 @@ bool Terminated(const Common::UniqueHandle& thread) {
            code == 0;
 }
 
-class ThreadStart : public ModuleTest {
-protected:
-    CallResult Check(const char* function, std::uint64_t tid, std::uint64_t pid, std::int64_t terminate) {
-        return Call(function, {Arg::Int("tid", static_cast<std::int64_t>(tid)),
-                               Arg::Int("pid", static_cast<std::int64_t>(pid)), Arg::Int("terminate", terminate)});
-    }
+using ThreadStart = ModuleTest;
+
+TEST_F(ThreadStart, BothChecksFindWritableCodeJudgeOnlyTheNamedProcessAndEndOnlyWhatTheyFindOnRequest) {
     // A module with a name longer than MAX_PATH, which Wine's symbol handler
     // cannot register (error 3): the scan goes on without it.
-    const test::TempDir dir_;
-    const std::string long_dll_ = LongPathCopy(dir_, "version_en.dll");
-    SubjectProcess subject_{{"rwx-spin", "rwx-callout", "rwx-nocache-spin", "worker", "load=" + long_dll_}};
-    const std::string skip_line_ = "2:Module '" + long_dll_.substr(4) + "' skipped. ERROR: 3\n";
-    const std::uint64_t spin_ = subject_.Number("rwx_spin_thread"), callout_ = subject_.Number("rwx_callout_thread"),
-                        worker_ = subject_.Number("worker_thread");
-    const Common::UniqueHandle spin_thread_ = Watch(spin_), callout_thread_ = Watch(callout_),
-                               worker_thread_ = Watch(worker_);
-};
-
-TEST_F(ThreadStart, InjectFindsThreadsStartedInWritableCodeAndEndsOnlyThoseOnRequest) {
-    // Only the low 32 bits of each argument count: terminate 1 << 32 is no request.
-    for (const std::uint64_t tid : {spin_, callout_}) {
-        const CallResult r = Check(kInject, tid | 1ull << 32, subject_.Pid() | 1ull << 32, 1ll << 32);
-        EXPECT_EQ(r.result, 1) << tid;
-        EXPECT_TRUE(r.log.empty()) << tid;
+    const test::TempDir dir;
+    const std::string long_dll = LongPathCopy(dir, "version_en.dll");
+    SubjectProcess subject({"rwx-spin", "rwx-callout", "rwx-nocache-spin", "worker", "load=" + long_dll});
+    const std::uint64_t pid = subject.Pid(), self = GetCurrentProcessId(), spin = subject.Number("rwx_spin_thread"),
+                        callout = subject.Number("rwx_callout_thread"), worker = subject.Number("worker_thread"),
+                        nocache = subject.Number("rwx_nocache_spin_thread");
+    const Common::UniqueHandle spin_thread = Watch(spin), callout_thread = Watch(callout),
+                               worker_thread = Watch(worker);
+    const std::string skip = "2:Module '" + long_dll.substr(4) + "' skipped. ERROR: 3\n",
+                      none = "0:No suspicious address found on stack", ended = "0:Thread was terminated",
+                      elsewhere = "2:Thread tid: " + std::to_string(spin) + " belongs to pid: " + std::to_string(pid) +
+                                  ", not to pid: " + std::to_string(self),
+                      unopened =
+                          "2:Failed to acquire thread handle for pid: " + std::to_string(pid) + ", tid: 0. Error: 87";
+    const struct {
+        const char* function;
+        std::uint64_t tid, pid;
+        std::int64_t terminate, result;
+        Strings log;
+        const Common::UniqueHandle* ends = nullptr;
+    } cases[] = {
+        // Threads that cannot be opened, or a suspicious one named with another process: neither judged nor ended.
+        {kInject, 0, pid, 1, -1, {unopened}}, {kHollow, 0, pid, 1, -1, {unopened}},
+        {kInject, spin, self, 1, -1, {elsewhere}}, {kHollow, spin, self, 1, -1, {elsewhere}},
+        // Only the low 32 bits of each argument count: terminate 1 << 32 is no request.
+        {kInject, spin | 1ull << 32, pid | 1ull << 32, 1ll << 32, 1, {}},
+        {kInject, callout | 1ull << 32, pid | 1ull << 32, 1ll << 32, 1, {}},
+        // Ordinary code, and writable code whose protection carries a modifier bit.
+        {kInject, worker, pid, 1, 0, {}}, {kInject, nocache, pid, 1, 0, {}},
+        {kHollow, worker, pid, 1, 0, {kContextLine, skip, none}},
+        {kHollow, nocache, pid, 1, 0, {kContextLine, skip, none}},
+        // Spinning: the instruction pointer itself, for which the walk gives no frame.
+        {kHollow, spin, pid, 0, 1, {kContextLine, skip, SuspiciousLine(subject.Address("rwx_spin_address"))}},
+        // Calling Sleep: the address the call returns to, at page offset 21.
+        {kHollow, callout, pid, 1, 1,
+         {kContextLine, skip, SuspiciousLine(subject.Address("rwx_callout_address") + 21), ended}, &callout_thread},
+        {kInject, spin, pid, 1, 1, {ended}, &spin_thread},
+        // The calling thread itself is examined without suspending it.
+        {kHollow, GetCurrentThreadId(), self, 1, 0, {kContextLine, none}},
+    };
+    std::set<const Common::UniqueHandle*> ended_threads;
+    for (const auto& c : cases) {
+        const CallResult r = Call(c.function, {Arg::Int("tid", static_cast<std::int64_t>(c.tid)),
+                                               Arg::Int("pid", static_cast<std::int64_t>(c.pid)),
+                                               Arg::Int("terminate", c.terminate)});
+        EXPECT_EQ(std::pair(r.result, LogLines(r.log)), std::pair(c.result, c.log)) << c.function << " " << c.tid;
+        if (c.ends != nullptr) {
+            EXPECT_TRUE(Terminated(*c.ends)) << c.tid;
+            ended_threads.insert(c.ends);
+        }
+        for (const Common::UniqueHandle* thread : {&spin_thread, &callout_thread, &worker_thread})
+            EXPECT_TRUE(ended_threads.count(thread) != 0 || Running(*thread)) << c.function << " " << c.tid;
     }
-    // Ordinary code, and writable code whose protection carries a modifier bit.
-    for (const std::uint64_t tid : {worker_, subject_.Number("rwx_nocache_spin_thread")}) {
-        const CallResult r = Check(kInject, tid, subject_.Pid(), 1);
-        EXPECT_EQ(r.result, 0) << tid;
-        EXPECT_TRUE(r.log.empty()) << tid;
-    }
-    EXPECT_TRUE(Running(spin_thread_) && Running(callout_thread_) && Running(worker_thread_));
-
-    CallResult r = Check(kInject, spin_, subject_.Pid(), 1);
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(LogLines(r.log), (Strings{"0:Thread was terminated"}));
-    EXPECT_TRUE(Terminated(spin_thread_));
-    EXPECT_TRUE(Running(callout_thread_) && Running(worker_thread_));
-}
-
-TEST_F(ThreadStart, HollowFindsWritableCodeAtTheInstructionOrAsAReturnAddress) {
-    // Spinning: the instruction pointer itself, for which the walk gives no frame.
-    CallResult r = Check(kHollow, spin_, subject_.Pid(), 0);
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(LogLines(r.log),
-              (Strings{kContextLine, skip_line_, SuspiciousLine(subject_.Address("rwx_spin_address"))}));
-    for (const std::uint64_t tid : {worker_, subject_.Number("rwx_nocache_spin_thread")}) {
-        r = Check(kHollow, tid, subject_.Pid(), 1);
-        EXPECT_EQ(r.result, 0) << tid;
-        EXPECT_EQ(LogLines(r.log), (Strings{kContextLine, skip_line_, "0:No suspicious address found on stack"})) << tid;
-    }
-    EXPECT_TRUE(Running(spin_thread_) && Running(worker_thread_));
-
-    // Calling Sleep: the address the call returns to, at page offset 21.
-    r = Check(kHollow, callout_, subject_.Pid(), 1);
-    EXPECT_EQ(r.result, 1);
-    EXPECT_EQ(LogLines(r.log), (Strings{kContextLine, skip_line_,
-                                        SuspiciousLine(subject_.Address("rwx_callout_address") + 21),
-                                        "0:Thread was terminated"}));
-    EXPECT_TRUE(Terminated(callout_thread_));
-    EXPECT_TRUE(Running(spin_thread_) && Running(worker_thread_));
-
-    // The calling thread itself is examined without suspending it.
-    r = Check(kHollow, GetCurrentThreadId(), GetCurrentProcessId(), 1);
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(LogLines(r.log), (Strings{kContextLine, "0:No suspicious address found on stack"}));
-}
-
-TEST_F(ThreadStart, ThreadsThatCannotBeOpenedOrBelongElsewhereGiveMinusOneWithTheirMessage) {
-    const std::string pid = std::to_string(subject_.Pid()), self = std::to_string(GetCurrentProcessId());
-    for (const char* function : {kInject, kHollow}) {
-        CallResult r = Check(function, 0, subject_.Pid(), 1);
-        EXPECT_EQ(r.result, -1) << function;
-        EXPECT_EQ(LogLines(r.log),
-                  (Strings{"2:Failed to acquire thread handle for pid: " + pid + ", tid: 0. Error: 87"}));
-
-        // A suspicious thread named with another process: neither judged nor ended.
-        r = Check(function, spin_, GetCurrentProcessId(), 1);
-        EXPECT_EQ(r.result, -1) << function;
-        EXPECT_EQ(LogLines(r.log), (Strings{"2:Thread tid: " + std::to_string(spin_) + " belongs to pid: " + pid +
-                                            ", not to pid: " + self}));
-    }
-    EXPECT_TRUE(Running(spin_thread_));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <tuple>
 
 #include "orvik/context/argument_names.h"
 #include "tools/orvik_cli/cli_arguments.h"
@@ -16,33 +17,28 @@ constexpr ArgumentDescriptor kList[] = {
     ScanEngine::OutString(arg::text, ScanEngine::kOptional), ScanEngine::OutInteger(arg::length, ScanEngine::kOptional),
     ScanEngine::kEndOfArguments};
 
-TEST(CliArguments, TypesValuesByDeclarationOrByExplicitKindAndBindsOutputsWithFreshReferences) {
-    std::uint32_t ref = 0;
-    RefHost::Arg a = ParseCallArgument("path=C:\\x=y", kList, ref);
-    EXPECT_EQ(a.kind, ScanEngine::Abi::kValueString);
-    EXPECT_EQ(a.text, "C:\\x=y");
-    a = ParseCallArgument("pid=0x10", kList, ref);
-    EXPECT_EQ(a.kind, ScanEngine::Abi::kValueInteger);
-    EXPECT_EQ(a.integer, 16);
-    EXPECT_EQ(ParseCallArgument("pid=-1", kList, ref).integer, -1);
-    EXPECT_EQ(ParseCallArgument("pid=18446744073709551615", kList, ref).integer, -1);
-    a = ParseCallArgument("pid:str=a\\0b\\x41", kList, ref);
-    EXPECT_EQ(a.kind, ScanEngine::Abi::kValueString);
-    EXPECT_EQ(a.text, std::string("a\0bA", 4));
-    EXPECT_EQ(ParseCallArgument("other:int=5", kList, ref).integer, 5);
-    EXPECT_EQ(ParseCallArgument("path:undef", kList, ref).kind, ScanEngine::Abi::kValueUndefined);
-    EXPECT_EQ(ref, 0u);
+std::tuple<std::string, std::uint32_t, std::uint32_t, std::int64_t, std::string> Fields(const RefHost::Arg& a) {
+    return {a.name, a.kind, a.storage, a.integer, a.text};
+}
 
-    // Outputs are bound with fresh references.
-    a = ParseCallArgument("text=@", kList, ref);
-    EXPECT_EQ(a.storage, ScanEngine::Abi::kStorageString);
-    EXPECT_EQ(a.integer, 1);
-    a = ParseCallArgument("length=@", kList, ref);
-    EXPECT_EQ(a.storage, ScanEngine::Abi::kStorageInteger);
-    EXPECT_EQ(a.integer, 2);
-    a = ParseCallArgument("path=@int", kList, ref);
-    EXPECT_EQ(a.storage, ScanEngine::Abi::kStorageInteger);
-    EXPECT_EQ(a.kind, ScanEngine::Abi::kValueInteger);
+TEST(CliArguments, TypesValuesByDeclarationOrByExplicitKindAndBindsOutputsWithFreshReferences) {
+    using RefHost::Arg;
+    const std::pair<const char*, Arg> words[] = {
+        {"path=C:\\x=y", Arg::Str("path", "C:\\x=y")},
+        {"pid=0x10", Arg::Int("pid", 16)},
+        {"pid=-1", Arg::Int("pid", -1)},
+        {"pid=18446744073709551615", Arg::Int("pid", -1)},
+        {"pid:str=a\\0b\\x41", Arg::Str("pid", std::string("a\0bA", 4))},
+        {"other:int=5", Arg::Int("other", 5)},
+        {"path:undef", Arg::Undefined("path")},
+        // Outputs are bound with fresh references.
+        {"text=@", Arg::OutStr("text", 1)},
+        {"length=@", Arg::OutInt("length", 2)},
+        {"path=@int", Arg::OutInt("path", 3)},
+    };
+    std::uint32_t ref = 0;
+    for (const auto& [word, expected] : words)
+        EXPECT_EQ(Fields(ParseCallArgument(word, kList, ref)), Fields(expected)) << word;
 }
 
 TEST(CliArguments, RejectsWordsItCannotType) {
@@ -55,7 +51,7 @@ TEST(CliArguments, RejectsWordsItCannotType) {
 TEST(CliArguments, QuoteAndUnescapeUseTheToolsEscapes) {
     const std::string bytes("a\"b\\c\n\t\0\x7f\xc3\xa9", 11);
     EXPECT_EQ(Quote(bytes), "\"a\\\"b\\\\c\\n\\t\\x00\\x7f\xc3\xa9\"");
-    EXPECT_EQ(Unescape("a\\nb\\\\c\\x41\\q\\"), "a\nb\\cA\\q\\");
+    EXPECT_EQ(Unescape("a\\nb\\\\c\\x41\\q\\\"\\"), "a\nb\\cA\\q\"\\");
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
-// Privilege sets as text, and internals of the frame that no registered
-// function reaches through the interface.
+// Internals of the frame that no registered function reaches through the
+// interface.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <new>
 
 #include "common/error.h"
@@ -15,36 +14,6 @@
 
 namespace ScanEngine {
 namespace {
-
-using ::testing::ElementsAre;
-
-// Privilege identifiers every Windows system names the same way.
-constexpr std::uint32_t kShutdown = 19, kDebug = 20, kChangeNotify = 23;
-
-std::string PrivilegeSet(const std::vector<std::array<std::uint32_t, 3>>& entries, std::size_t extra = 0) {
-    std::string bytes(4 + 12 * entries.size() + extra, '\0');
-    const auto count = static_cast<std::uint32_t>(entries.size());
-    std::memcpy(bytes.data(), &count, 4);
-    for (std::size_t i = 0; i < entries.size(); ++i) std::memcpy(bytes.data() + 4 + 12 * i, entries[i].data(), 12);
-    return bytes;
-}
-
-TEST(FormatPrivileges, RendersNameEqualsAttributesAndFollowsTheSizeRules) {
-    SecurityPrivileges privileges;
-    const std::string one = PrivilegeSet({{kDebug, 0, 3}});
-    EXPECT_EQ(privileges.Format(one.data(), one.size()), "SeDebugPrivilege=3");
-    EXPECT_EQ(privileges.Format(one.data(), 17), "");
-    EXPECT_EQ(privileges.Format(one.data(), 15), "");
-    EXPECT_EQ(privileges.Format(one.data(), 3), "");
-    EXPECT_EQ(privileges.Format(nullptr, 16), "");
-    const std::string none = PrivilegeSet({});
-    EXPECT_EQ(privileges.Format(none.data(), none.size()), "");
-
-    // Unknown identifiers (and one with a high part) are left out without a stray comma.
-    const std::string mixed = PrivilegeSet({{999, 0, 1}, {kShutdown, 0, 0}, {kDebug, 1, 2}, {kChangeNotify, 0, 4294967295u}});
-    EXPECT_EQ(privileges.Format(mixed.data(), mixed.size()),
-              "SeShutdownPrivilege=0,SeChangeNotifyPrivilege=4294967295");
-}
 
 TEST(ArgParse, StringsKeepTheLengthTheHostDeclaresAndOnlyGivenOutputsBind) {
     constexpr ArgumentDescriptor kList[] = {InString(arg::path, kRequired), OutString(arg::text, kOptional),
@@ -100,15 +69,17 @@ TEST(HandlerFrame, NoExceptionLeavesAHandler) {
     call.function_name = "is_engine_enabled";
     Abi::ArgumentValue value{21, Abi::kValueInteger, 0, "engine_id"};
 
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, -1, nullptr, 1, &value, nullptr, call.Record(), library.get()), 42);
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &ThrowsBadAlloc, -1, nullptr, 1, &value, nullptr, call.Record(), library.get()), -1);
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &ThrowsSomethingElse, 18, nullptr, 1, &value, nullptr, call.Record(), library.get()), 18);
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, 18, nullptr, 0, nullptr, nullptr, call.Record(), library.get()), 18);
+    const auto run = [&](HandlerBody handler, std::int64_t failed, HandlerGate gate, std::size_t count) {
+        return RunHandler(FunctionId::is_engine_enabled, handler, failed, gate, count, count ? &value : nullptr,
+                          nullptr, call.Record(), library.get());
+    };
+    EXPECT_EQ(run(&Succeeds, -1, nullptr, 1), 42);
+    EXPECT_EQ(run(&ThrowsBadAlloc, -1, nullptr, 1), -1);
+    EXPECT_EQ(run(&ThrowsSomethingElse, 18, nullptr, 1), 18);
+    EXPECT_EQ(run(&Succeeds, 18, nullptr, 0), 18);
     // A gate answers before the arguments are looked at, and otherwise lets the call through.
-    const HandlerGate refuses = []() noexcept -> std::optional<std::int64_t> { return 50; };
-    const HandlerGate passes = []() noexcept -> std::optional<std::int64_t> { return std::nullopt; };
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, -1, refuses, 0, nullptr, nullptr, call.Record(), library.get()), 50);
-    EXPECT_EQ(RunHandler(FunctionId::is_engine_enabled, &Succeeds, -1, passes, 1, &value, nullptr, call.Record(), library.get()), 42);
+    EXPECT_EQ(run(&Succeeds, -1, []() noexcept -> std::optional<std::int64_t> { return 50; }, 0), 50);
+    EXPECT_EQ(run(&Succeeds, -1, []() noexcept -> std::optional<std::int64_t> { return std::nullopt; }, 1), 42);
     EXPECT_THAT(call.log, ::testing::SizeIs(3));
     EXPECT_EQ(call.log[0].text, "Malformed functional call 'is_engine_enabled': std::bad_alloc");
     EXPECT_EQ(call.log[1].text, "Malformed functional call 'is_engine_enabled': unexpected exception");
