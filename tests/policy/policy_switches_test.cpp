@@ -12,9 +12,10 @@ using ::testing::ElementsAre;
 using PolicySwitches = ModuleTest;
 
 TEST_F(PolicySwitches, EngineQueriesPassTheLow32BitsAndReturnTheHostAnswerUnchanged) {
-    const std::pair<const char*, const char*> cases[] = {{"is_engine_enabled", "IsEngineEnabled"},
-                                                         {"is_process_termination_enabled", "IsProcessTerminationEnabled"},
-                                                         {"get_current_action_on_detection", "GetCurrentActionOnDetection"}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"is_engine_enabled", "IsEngineEnabled"},
+        {"is_process_termination_enabled", "IsProcessTerminationEnabled"},
+        {"get_current_action_on_detection", "GetCurrentActionOnDetection"}};
     {
         auto lock = Host().Lock();
         Host().State().engine_enabled[5] = 0;
