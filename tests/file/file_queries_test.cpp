@@ -1,4 +1,5 @@
-// The file query functions through the module, on real files.
+// The file query functions and delete_file through the module, on real files
+// (deletion goes through the host).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@ namespace OrvikTest {
 namespace {
 
 using FileQueries = ModuleTest;
+namespace Abi = ScanEngine::Abi;
 
 constexpr std::uint64_t kEpochTicks = 116444736000000000ull;
 
@@ -118,9 +120,6 @@ TEST_F(FileQueries, SizesTimesAndAttributesInTheRequestedUnits) {
     SetWriteTime(file, kEpochTicks + 1'000'000'000ull * 10'000'000 + 1'234'567);
 
     EXPECT_EQ(Call("get_file_size", {Arg::Str("path", file)}).result, 5);
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    ASSERT_TRUE(GetFileAttributesExW(Common::Utf8ToWide(dir.Path("d").c_str()).c_str(), GetFileExInfoStandard, &data));
-    EXPECT_EQ(Call("get_file_size", {Arg::Str("path", dir.Path("d"))}).result, data.nFileSizeLow);
 
     const std::pair<std::optional<std::int64_t>, std::int64_t> units[] = {
         {std::nullopt, 1'000'000'000}, {1, 1'000'000'000}, {1000, 1'000'000'000'123},
@@ -202,6 +201,85 @@ TEST_F(FileQueries, FileInfoFillsTheNamedOutputsAndReturnsTheWindowsCode) {
         EXPECT_EQ(LogLines(r.log), Strings{WindowsErrorLine(code)});
         EXPECT_EQ(Written(r), (Vars{{1, "i:0"}, {2, "i:99"}, {3, "i:0"}, {4, "i:0"}}));
     }
+}
+
+TEST_F(FileQueries, DeletionGoesToTheHostWithThePathAsGivenAndEveryStepIsLogged) {
+    test::TempDir dir;
+    const std::string path = dir.Path("f.txt");
+    for (const std::optional<std::int64_t> to_dos : {std::optional<std::int64_t>{}, std::optional<std::int64_t>{0}}) {
+        dir.WriteFile("f.txt", "x");
+        std::vector<Arg> args = {Arg::Str("path", path)};
+        if (to_dos) args.push_back(Arg::Int("to_dos", *to_dos));
+        const CallResult r = Call("delete_file", args);
+        EXPECT_EQ(r.result, 0);
+        EXPECT_EQ(LogLines(r.log), (Strings{"0:Deleting file: '" + path + "' ...",
+                                            "0:File '" + path + "' deleted successfully"}));
+        EXPECT_EQ(dir.ReadFile("f.txt"), "<missing>");
+        EXPECT_EQ(Host().Journal().Last("RemoveFile")->args, (Strings{"(ptr)", path, "(ptr)"}));
+    }
+    EXPECT_EQ(Host().Journal().Count("ConvertNtPathToDosPath"), 0u);
+
+    // The host's message for a failure, which leaves both lines.
+    CallResult r = Call("delete_file", {Arg::Str("path", path)});
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(LogLines(r.log), (Strings{"0:Deleting file: '" + path + "' ...",
+                                        "2:Failed to delete file '" + path + "' : " +
+                                            Common::FormatWindowsError(ERROR_FILE_NOT_FOUND)}));
+    // A host failing without an error object.
+    Host().ForceResult("RemoveFile", 5);
+    r = Call("delete_file", {Arg::Str("path", path)});
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(LogLines(r.log).back(), "2:Failed to delete file '" + path + "' : unknown error");
+
+    // A nul would have the host delete "f.txt": refused before the host is asked.
+    dir.WriteFile("f.txt", "x");
+    const std::size_t asked = Host().Journal().Count("RemoveFile");
+    r = Call("delete_file", {Arg::Str("path", path + std::string(1, '\0') + ".bak")});
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(LogLines(r.log).back(), "2:Can't delete file '" + path + "': path contains a nul character");
+    EXPECT_EQ(Host().Journal().Count("RemoveFile"), asked);
+    EXPECT_EQ(dir.ReadFile("f.txt"), "x");
+}
+
+TEST_F(FileQueries, ConvertedPathsAreDeletedAsConvertedAndRefusedConversionsDeleteNothing) {
+    test::TempDir dir;
+    dir.WriteFile("f.txt", "x");
+    const std::string nt = "\\Device\\Orvik\\f.txt";  // 19 bytes
+    Host().State().nt_to_dos[L"\\Device\\Orvik\\f.txt"] = Common::Utf8ToWide(dir.Path("f.txt").c_str());
+    CallResult r = Call("delete_file", {Arg::Str("path", nt), Arg::Int("to_dos", 1)});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(LogLines(r.log), (Strings{"0:Deleting file: '" + nt + "' ...",
+                                        "0:Deleting file: '" + nt + "' as '" + dir.Path("f.txt") + "' ...",
+                                        "0:File '" + dir.Path("f.txt") + "' deleted successfully"}));
+    EXPECT_EQ(dir.ReadFile("f.txt"), "<missing>");
+    EXPECT_EQ(Host().Journal().Last("ConvertNtPathToDosPath")->args, (Strings{nt, "(ptr)", "38"}));
+
+    r = Call("delete_file", {Arg::Str("path", nt), Arg::Int("to_dos", 7)});
+    EXPECT_EQ(LogLines(r.log).back(), "2:Failed to delete file '" + nt + "' as '" + dir.Path("f.txt") + "' : " +
+                                          Common::FormatWindowsError(ERROR_FILE_NOT_FOUND));
+
+    // The host's answer decides: length 1 is the empty path, length 0 or a refusal deletes nothing.
+    static std::pair<std::int32_t, std::uint32_t> answer;
+    engine_.ServiceInterface()->ConvertNtPathToDosPath = [](Abi::ServiceInterface*, const wchar_t*, wchar_t* out,
+                                                            std::uint32_t* size) {
+        if (*size > 0) out[0] = L'\0';
+        *size = answer.second;
+        return answer.first;
+    };
+    answer = {0, 1};
+    const std::size_t asked = Host().Journal().Count("RemoveFile");
+    r = Call("delete_file", {Arg::Str("path", nt), Arg::Int("to_dos", 1)});
+    EXPECT_EQ(r.result, -1);
+    EXPECT_EQ(Host().Journal().Last("RemoveFile")->args.at(1), "");
+    EXPECT_EQ(LogLines(r.log).at(1), "0:Deleting file: '" + nt + "' as '' ...");
+    for (const auto& refused : {std::pair<std::int32_t, std::uint32_t>{0, 0}, {2, 5}}) {
+        answer = refused;
+        r = Call("delete_file", {Arg::Str("path", nt), Arg::Int("to_dos", 1)});
+        EXPECT_EQ(r.result, -1);
+        EXPECT_EQ(LogLines(r.log), (Strings{"0:Deleting file: '" + nt + "' ...",
+                                            "2:Can't delete file '" + nt + "': path conversion failed"}));
+    }
+    EXPECT_EQ(Host().Journal().Count("RemoveFile"), asked + 1);
 }
 
 }  // namespace

@@ -178,19 +178,17 @@ TEST_F(Signatures, SystemCriticalWritesTheSignExtendedAnswerOrPassesTheHostStatu
     EXPECT_EQ(r.variables.at(4).integer, 0u);
     EXPECT_EQ(HostArgs(Host(), "IsExecutableSystemCritical"), (Strings{"C:\\other.exe", "", "(ptr)"}));
 
-    // A host that leaves the status alone: the preset -1 comes back, sign-extended.
+    // A host that leaves the status alone: the preset -1 comes back, sign-extended. A host status comes back
+    // unchanged, with nothing written or logged.
     engine_.ServiceInterface()->IsExecutableSystemCritical = [](Abi::ServiceInterface*, const char*, const char*,
-                                                                std::uint32_t*) { return 0; };
+                                                                std::uint32_t* status) {
+        if (g_answer.status != 0) *status = 1;
+        return g_answer.status;
+    };
     r = Call("is_executable_system_critical", args);
     EXPECT_TRUE(r.result == 0 && r.log.empty());
     EXPECT_EQ(r.variables.at(4).integer, ~std::uint64_t{0});
-
-    // A host status comes back unchanged, with nothing written or logged.
-    engine_.ServiceInterface()->IsExecutableSystemCritical = [](Abi::ServiceInterface*, const char*, const char*,
-                                                                std::uint32_t* status) {
-        *status = 1;
-        return 2;
-    };
+    g_answer.status = 2;
     r = Call("is_executable_system_critical", args);
     EXPECT_TRUE(r.result == 2 && r.log.empty() && r.variables.empty());
 

@@ -1,4 +1,5 @@
-// Engine switches, monitoring and process whitelisting through the module.
+// Engine switches, monitoring, process whitelisting, account queries and the
+// sampling test through the module.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,16 +9,13 @@ namespace OrvikTest {
 namespace {
 
 using ::testing::ElementsAre;
-
-class PolicySwitches : public ModuleTest {};
+using PolicySwitches = ModuleTest;
 
 TEST_F(PolicySwitches, EngineQueriesPassTheLow32BitsAndReturnTheHostAnswerUnchanged) {
-    struct Case {
-        const char* function;
-        const char* operation;
-    } cases[] = {{"is_engine_enabled", "IsEngineEnabled"},
-                 {"is_process_termination_enabled", "IsProcessTerminationEnabled"},
-                 {"get_current_action_on_detection", "GetCurrentActionOnDetection"}};
+    const std::pair<const char*, const char*> cases[] = {
+        {"is_engine_enabled", "IsEngineEnabled"},
+        {"is_process_termination_enabled", "IsProcessTerminationEnabled"},
+        {"get_current_action_on_detection", "GetCurrentActionOnDetection"}};
     {
         auto lock = Host().Lock();
         Host().State().engine_enabled[5] = 0;
@@ -26,29 +24,25 @@ TEST_F(PolicySwitches, EngineQueriesPassTheLow32BitsAndReturnTheHostAnswerUnchan
     }
     const std::int64_t expected_for_5[] = {0, 0, 3};
     for (int i = 0; i < 3; ++i) {
-        const Case& c = cases[i];
-        CallResult r = Call(c.function, {Arg::Int("engine_id", 0x100000005)});
-        EXPECT_EQ(r.result, expected_for_5[i]) << c.function;
-        EXPECT_EQ(Host().Journal().Last(c.operation)->args, Strings{"5"}) << c.function;
-        EXPECT_EQ(Call(c.function, {Arg::Int("engine_id", 6)}).result, 1) << c.function;
-
-        // Negative statuses come back sign-extended, as 64-bit values.
-        Host().ForceResult(c.operation, -7);
-        EXPECT_EQ(Call(c.function, {Arg::Int("engine_id", 6)}).result, -7) << c.function;
+        const auto& [function, operation] = cases[i];
+        const CallResult r = Call(function, {Arg::Int("engine_id", 0x100000005)});
+        EXPECT_EQ(r.result, expected_for_5[i]) << function;
         EXPECT_TRUE(r.log.empty());
+        EXPECT_EQ(Host().Journal().Last(operation)->args, Strings{"5"}) << function;
+        EXPECT_EQ(Call(function, {Arg::Int("engine_id", 6)}).result, 1) << function;
+        // Negative statuses come back sign-extended, as 64-bit values.
+        Host().ForceResult(operation, -7);
+        EXPECT_EQ(Call(function, {Arg::Int("engine_id", 6)}).result, -7) << function;
     }
-}
 
-TEST_F(PolicySwitches, MonitoredStatusPassesAnyNonZeroAsTrue) {
+    // Any non-zero monitoring switch is true.
     EXPECT_EQ(Call("set_process_monitored_status", {Arg::Int("puid", 77), Arg::Int("enabled", 7)}).result, 0);
     EXPECT_EQ(Host().Journal().Last("SetProcessMonitoredStatus")->args, (Strings{"77", "true"}));
     EXPECT_EQ(Call("set_process_monitored_status", {Arg::Int("enabled", 0), Arg::Int("puid", 78)}).result, 0);
     EXPECT_EQ(Host().Journal().Last("SetProcessMonitoredStatus")->args, (Strings{"78", "false"}));
-    auto lock = Host().Lock();
-    EXPECT_EQ(Host().State().monitored, (std::map<std::uint64_t, bool>{{77, true}, {78, false}}));
 }
 
-TEST_F(PolicySwitches, WhitelistingTakesTheTriggeringPidResolvesAnyOtherAndAlwaysNotifies) {
+TEST_F(PolicySwitches, WhitelistingTakesTheTriggeringPidResolvesAnyOtherAndAlwaysNotifiesSuppressionNever) {
     auto call = NewCall();
     call->process_uid = 42;
     call->process_id = 777;
@@ -82,23 +76,67 @@ TEST_F(PolicySwitches, WhitelistingTakesTheTriggeringPidResolvesAnyOtherAndAlway
     EXPECT_EQ(r.result, 5);
     EXPECT_THAT(LogLines(r.log), ElementsAre("1:whitelist_process: rules engine not notified: host operation "
                                              "'OnProcessWhitelisted' is not available"));
-    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 5u);
+
+    // Suppression resolves even the triggering process, and notifies nobody.
+    auto suppressing = NewCall();
+    suppressing->process_uid = 42;
+    suppressing->process_id = 777;
+    suppressing->resolve_suppression[42] = {0, 999};
+    suppressing->resolve_suppression[43] = {3, 0};
+    EXPECT_EQ(Call("suppress_process", {Arg::Int("puid", 42)}, *suppressing).result, 5);
+    EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"42", "999"}));
+    EXPECT_EQ(Call("suppress_process", {Arg::Int("puid", 43)}, *suppressing).result, 3);
+    EXPECT_THAT(suppressing->operations, ElementsAre("ResolveProcessForSuppression", "ResolveProcessForSuppression"));
+    EXPECT_TRUE(suppressing->whitelisted_notifications.empty());
+    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 6u);
 }
 
-TEST_F(PolicySwitches, SuppressionAlwaysResolvesAndNeverNotifies) {
-    auto call = NewCall();
-    call->process_uid = 42;
-    call->process_id = 777;
-    call->resolve_suppression[42] = {0, 999};
-    EXPECT_EQ(Call("suppress_process", {Arg::Int("puid", 42)}, *call).result, 0);
-    EXPECT_EQ(Host().Journal().Last("WhitelistProcess")->args, (Strings{"42", "999"}));
-    EXPECT_THAT(call->operations, ElementsAre("ResolveProcessForSuppression"));
-    EXPECT_TRUE(call->whitelisted_notifications.empty());
+TEST_F(PolicySwitches, AccountQueriesWriteWhatTheHostSuppliesAndLeaveTheRestAlone) {
+    const auto all_outputs = [](std::int64_t uid) {
+        return std::vector<Arg>{Arg::Int("uid", uid), Arg::OutStr("name", 1), Arg::OutStr("sid", 2),
+                                Arg::OutStr("uuid", 3), Arg::OutInt("attributes", 4)};
+    };
+    CallResult r = Call("get_unix_user_info", all_outputs(0));
+    EXPECT_TRUE(r.result == 0 && r.log.empty());
+    EXPECT_EQ(Written(r), (Vars{{1, "s:root"}, {2, "s:S-1-22-1-0"}, {3, "s:00112233-4455-6677-8899-AABBCCDDEEFF"},
+                                {4, "i:0"}}));
+    EXPECT_EQ(Host().Journal().Last("GetUnixAccountInfo")->args, (Strings{"0", "0", "(ptr)"}));
 
-    auto failing = NewCall();
-    failing->resolve_suppression[43] = {3, 0};
-    EXPECT_EQ(Call("suppress_process", {Arg::Int("puid", 43)}, *failing).result, 3);
-    EXPECT_EQ(Host().Journal().Count("WhitelistProcess"), 1u);
+    // Groups share the arguments; the low 32 bits name the group.
+    r = Call("get_unix_group_info", all_outputs(100 + (1ll << 32)));
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(Written(r), (Vars{{1, "s:users"}, {2, "s:S-1-22-2-100"}, {4, "i:2"}})) << "no uuid: variable untouched";
+    EXPECT_EQ(Host().Journal().Last("GetUnixAccountInfo")->args, (Strings{"100", "1", "(ptr)"}));
+
+    // Empty texts are not written either; without any output the host is still asked.
+    {
+        auto lock = Host().Lock();
+        Host().State().unix_accounts[{7, false}] = {"", "", std::nullopt, 9};
+    }
+    EXPECT_EQ(Written(Call("get_unix_user_info", all_outputs(7))), (Vars{{4, "i:9"}}));
+    EXPECT_EQ(Call("get_unix_group_info", {Arg::Int("uid", 12345)}).result, RefHost::kHostNotFound);
+    EXPECT_EQ(Host().Journal().Count("GetUnixAccountInfo"), 4u);
+    Host().ForceResult("GetUnixAccountInfo", 87);
+    r = Call("get_unix_user_info", all_outputs(0));
+    EXPECT_EQ(r.result, 87);
+    EXPECT_TRUE(r.variables.empty());
+}
+
+TEST_F(PolicySwitches, ProbabilityCheckPassesAboutOnceInRangeCallsAndAlwaysBelowTwo) {
+    constexpr int kCalls = 4000;
+    int range2 = 0, range4 = 0, huge = 0, below2 = 0;
+    for (int i = 0; i < kCalls; ++i) {
+        range2 += static_cast<int>(Call("probability_check", {Arg::Int("range", 2)}).result);
+        range4 += static_cast<int>(Call("probability_check", {Arg::Int("range", 4)}).result);
+        // -1 is the largest unsigned range: practically never true.
+        huge += static_cast<int>(Call("probability_check", {Arg::Int("range", -1)}).result);
+        below2 += static_cast<int>(Call("probability_check", {Arg::Int("range", i % 2)}).result);
+    }
+    // Binomial bounds at more than six standard deviations.
+    EXPECT_NEAR(range2, kCalls / 2, 200);
+    EXPECT_NEAR(range4, kCalls / 4, 170);
+    EXPECT_EQ(huge, 0);
+    EXPECT_EQ(below2, kCalls);
 }
 
 }  // namespace

@@ -24,44 +24,35 @@ std::vector<Arg> StatisticsArgs(std::int64_t id) {
             Arg::OutInt("last_scan_time", 2)};
 }
 
-class VerdictCache : public ModuleTest {
-protected:
-    void Store(std::uint8_t id, Abi::VerdictRecord verdict, Abi::ScanStatisticsRecord statistics = {}) {
-        auto lock = Host().Lock();
-        Host().State().verdicts[{kPath, "", id}] = verdict;
-        Host().State().scan_statistics[{kPath, "", id}] = statistics;
-    }
-};
+using VerdictCache = ModuleTest;
 
-TEST_F(VerdictCache, SetPacksTheLow8BitsAndTheLow32BitTtlIntoTheRecord) {
+TEST_F(VerdictCache, SetPacksTheLow8And32BitsAndGetsSignExtendTheVerdictAndWriteOnlyTheBoundOutputs) {
     const std::vector<Arg> changes{Arg::Str("unique_file_id", "U-1"), Arg::Int("value", 200),
-                                   Arg::Int("ttl", 0x100000005), Arg::Int("scan_depth", 0x1C8)};
-    const CallResult r = Call("set_avc_verdict", WithArgs(SetArgs(257), changes));
+                                   Arg::Int("ttl", 0x1FFFFFFFF), Arg::Int("scan_depth", 0x1C8)};
+    CallResult r = Call("set_avc_verdict", WithArgs(SetArgs(257), changes));
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.log.empty());
     EXPECT_EQ(HostArgs(Host(), "SetVerdict"), (Strings{"(ptr)", kPath, "U-1", "(ptr)"}));
-    auto lock = Host().Lock();
-    const Abi::VerdictRecord stored = Host().State().verdicts.at({kPath, "U-1", 1});
-    EXPECT_EQ(stored.ttl, 5u);
-    EXPECT_EQ(stored.id, 1u);
-    EXPECT_EQ(stored.value, -56);
-    EXPECT_EQ(stored.scan_depth, 200u);
-}
-
-TEST_F(VerdictCache, GetsSignExtendTheVerdictZeroExtendTheRestAndWriteOnlyTheBoundOutputs) {
-    Store(1, {0xFFFFFFFFu, 1, -56, 200, 0}, {0x123456789ABCDEF0ull, 0xFFFFFFFFu, 0});
-    CallResult r = Call("get_avc_scan_statistics", StatisticsArgs(1));
+    {
+        auto lock = Host().Lock();
+        const Abi::VerdictRecord stored = Host().State().verdicts.at({kPath, "U-1", 1});
+        EXPECT_EQ(std::tuple(stored.ttl, stored.id, stored.value, stored.scan_depth),
+                  std::tuple(0xFFFFFFFFu, 1u, std::int8_t{-56}, std::uint8_t{200}));
+        Host().State().scan_statistics[{kPath, "", 1}] = {0x123456789ABCDEF0ull, 0xFFFFFFFFu, 0};
+    }
+    const std::vector<Arg> get_changes{Arg::Str("unique_file_id", "U-1"), Arg::Int("current_scan_depth", 0x103)};
+    r = Call("get_avc_verdict", WithArgs(GetArgs(257), get_changes));
+    EXPECT_EQ(r.result, 0);
+    EXPECT_EQ(HostArgs(Host(), "GetVerdict"), (Strings{"(ptr)", kPath, "U-1", "1", "3", "(ptr)"}));
+    EXPECT_EQ(Written(r), (Vars{{1, "i:18446744073709551560"}, {2, "i:4294967295"}, {3, "i:200"}}));  // -56
+    r = Call("get_avc_scan_statistics", StatisticsArgs(1));
     EXPECT_EQ(std::pair(r.result, Written(r)),
               std::pair(0ll, Vars{{1, "i:4294967295"}, {2, "i:1311768467463790320"}}));  // 0x123456789ABCDEF0
-    r = Call("get_avc_verdict", WithArgs(GetArgs(257), {Arg::Int("current_scan_depth", 0x103)}));
-    EXPECT_EQ(r.result, 0);
-    EXPECT_EQ(HostArgs(Host(), "GetVerdict"), (Strings{"(ptr)", kPath, "", "1", "3", "(ptr)"}));
-    EXPECT_EQ(Written(r), (Vars{{1, "i:18446744073709551560"}, {2, "i:4294967295"}, {3, "i:200"}}));  // -56
 
-    std::vector<Arg> args = GetArgs(1);
-    args.pop_back();  // scan_depth
+    std::vector<Arg> args = WithArgs(GetArgs(1), {Arg::Str("unique_file_id", "U-1")});
+    args.erase(args.begin() + 5);  // scan_depth
     EXPECT_EQ(Call("get_avc_verdict", args).variables.size(), 2u);
-    args.pop_back();  // ttl
+    args.erase(args.begin() + 4);  // ttl
     EXPECT_EQ(Call("get_avc_verdict", args).variables.size(), 1u);
     args = StatisticsArgs(1);
     args.pop_back();  // last_scan_time
@@ -80,13 +71,14 @@ const struct {
      {kPath, "", "9"}},
 };
 
-TEST_F(VerdictCache, EveryCallPassesAnEmptyUniqueIdAndTheTokenOfTheProcessWhenItHasOne) {
+TEST_F(VerdictCache, EveryCallPassesAnEmptyUniqueIdAndTheTokenOfAProcessThatHasOneAndHostFailuresComeBack) {
     const struct {
         RefHost::ProcessInfoMode mode;
         const char* token;
     } processes[] = {{RefHost::ProcessInfoMode::WithToken, "(ptr)"},
                      {RefHost::ProcessInfoMode::WithoutToken, "(null)"},
                      {RefHost::ProcessInfoMode::None, "(null)"}};
+    EXPECT_EQ(Call("get_avc_verdict", GetArgs(9)).result, RefHost::kHostNotFound);
     for (const auto& c : kCalls) {
         for (const auto& p : processes) {
             auto call = NewCall();
@@ -97,18 +89,12 @@ TEST_F(VerdictCache, EveryCallPassesAnEmptyUniqueIdAndTheTokenOfTheProcessWhenIt
             EXPECT_EQ(HostArgs(Host(), c.operation), expected) << c.function << " " << p.token;
             EXPECT_EQ(Host().Objects().Live(), 0) << c.function << ": the token outlived the call";
         }
-    }
-}
-
-TEST_F(VerdictCache, HostFailuresComeBackUnchangedAndLeaveTheVariablesAlone) {
-    EXPECT_EQ(Call("get_avc_verdict", GetArgs(9)).result, RefHost::kHostNotFound);
-    for (const auto& c : kCalls) {
+        // Host statuses come back unchanged; nothing is written or logged.
         for (const std::int64_t status : {5, -3}) {
             Host().ForceResult(c.operation, status);
             const CallResult r = Call(c.function, c.args);
             EXPECT_EQ(r.result, status) << c.function;
-            EXPECT_TRUE(r.variables.empty()) << c.function;
-            EXPECT_TRUE(r.log.empty()) << c.function;
+            EXPECT_TRUE(r.variables.empty() && r.log.empty()) << c.function;
         }
     }
     // A host that reports success without filling the record: zeros, never

@@ -1,5 +1,7 @@
 // get_consumer_payload: the consumer reading over stand-in WMI objects, and
-// the real call through the module on this machine's WMI.
+// the real call through the module on this machine's WMI. The volume
+// functions through the module, against facts about drive C: that do not come
+// from the calls the functions make (the walk is the volume map unit test's).
 #include <windows.h>
 #include <objbase.h>
 #include <wbemidl.h>
@@ -12,6 +14,7 @@
 
 #include "common/com_ptr.h"
 #include "common/com_values.h"
+#include "common/utf.h"
 #include "orvik/functions/system/wmi_consumer_reader.h"
 #include "support/module_fixture.h"
 
@@ -265,6 +268,47 @@ TEST_F(WmiConsumers, RealLookupAnswersWithoutLoggingLeavesTheApartmentAsItWasAnd
         const CallResult r = Lookup(type, name);
         EXPECT_EQ(r.result, -1) << type;
         EXPECT_TRUE(r.variables.empty() && r.log.empty()) << type;
+    }
+}
+
+using Volumes = ModuleTest;
+
+std::string Utf8(const wchar_t* text) { return Common::WideToUtf8(text, wcslen(text)); }
+
+TEST_F(Volumes, MapHoldsDriveCsDeviceAndSerialAndTypeAnswerForItsRoot) {
+    // The kernel device behind the drive letter, and the volume name mounted there.
+    wchar_t device[MAX_PATH] = {}, volume[MAX_PATH] = {};
+    ASSERT_NE(QueryDosDeviceW(L"C:", device, MAX_PATH), 0u);
+    ASSERT_TRUE(GetVolumeNameForVolumeMountPointW(L"C:\\", volume, MAX_PATH));
+    auto call = NewCall();
+    call->variables[1] = {RefHost::Variable::Kind::String, 0, "stale"};
+    const CallResult r = Call("get_volumes_map", {Arg::OutStr("volumes_map", 1)}, *call);
+    EXPECT_EQ(r.result, 0);
+    EXPECT_TRUE(r.log.empty());
+    const std::string map = "::" + r.variables.at(1).text + "::";
+    EXPECT_NE(map.find("::" + Utf8(device) + "--C:\\::"), std::string::npos) << map;
+
+    wchar_t unused[] = L"?:\\";
+    const DWORD drives = GetLogicalDrives();
+    for (int letter = 25; letter >= 0; --letter)
+        if ((drives & (1u << letter)) == 0) unused[0] = static_cast<wchar_t>(L'A' + letter);
+    ASSERT_NE(unused[0], L'?');
+    const std::int64_t serial = Call("get_volume_serial", {Arg::Str("path", "C:\\")}).result;
+    EXPECT_NE(serial, -1);
+    EXPECT_EQ(serial, static_cast<std::int32_t>(serial)) << "sign-extended from 32 bits";
+    // The same volume by its own name (whose type Wine does not know).
+    EXPECT_EQ(Call("get_volume_serial", {Arg::Str("path", Utf8(volume))}).result, serial);
+    const std::pair<std::string, std::pair<std::int64_t, std::int64_t>> cases[] = {
+        {"C:\\", {serial, DRIVE_FIXED}},
+        {Utf8(unused), {-1, DRIVE_NO_ROOT_DIR}},
+        // The system would answer for "C:\" alone.
+        {std::string("C:\\\0Q:\\", 6), {-1, DRIVE_NO_ROOT_DIR}},
+    };
+    for (const auto& [path, expected] : cases) {
+        const CallResult serial_call = Call("get_volume_serial", {Arg::Str("path", path)});
+        const CallResult type = Call("get_volume_type", {Arg::Str("path", path)});
+        EXPECT_EQ(std::pair(serial_call.result, type.result), expected) << path;
+        EXPECT_TRUE(serial_call.log.empty() && type.log.empty()) << path;
     }
 }
 
