@@ -48,6 +48,10 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
         {"a\xC3\xB1" "b", 158, 3},      // log2(3) = 1.58496...
         {"aab", 92, 3},                 // 0.91830...
         {std::string("a\0b\0", 4), 150, 4},  // nul is a code point like any other
+        // From 32 code points, small ASCII counts are summed over the whole table, beside other code points.
+        {Repeat("abcd", 10), 200, 40},
+        {Repeat("a\xC3\xA9", 20), 100, 40},
+        {Repeat("ab", 64), 100, 128},  // a count of 64 is not small
         // Long runs take the word-at-a-time path and its lanes.
         {Repeat("abab", 1000) + "ab", 100, 4002},
         {Repeat("a", 4099), 0, 4099},
