@@ -112,9 +112,11 @@ private:
 // order of value; `scratch` has room for as many. Text in one script keeps
 // most of its code points within one aligned window: those are counted in a
 // table, and only the others are sorted. Text that repeats a few code points
-// is counted by value. Anything else is sorted whole.
+// is counted by value. Anything else is sorted whole. Kept out of line: its
+// tables would otherwise enlarge the frame of every caller, which short
+// texts without such code points then pay for.
 template <typename Visit>
-void EachCountInOrder(char32_t* values, char32_t* scratch, std::size_t count, Visit visit) {
+[[gnu::noinline]] void EachCountInOrder(char32_t* values, char32_t* scratch, std::size_t count, Visit visit) {
     if (count <= 32) {
         const char32_t* sorted = SortValues(values, scratch, count);
         return VisitRuns(sorted, sorted + count, visit);

@@ -172,7 +172,8 @@ std::optional<TextEntropy> MeasureShortText(const unsigned char* at, const unsig
                 sum.Add(counts.ascii[half * 64 + static_cast<unsigned>(std::countr_zero(bits))]);
         }
     }
-    EachCountInOrder(counts.others, scratch, counts.other_count, [&](std::uint64_t count) { sum.Add(count); });
+    if (counts.other_count != 0)
+        EachCountInOrder(counts.others, scratch, counts.other_count, [&](std::uint64_t count) { sum.Add(count); });
     const auto rounded = sum.Rounded();
     if (!rounded) return std::nullopt;
     result.entropy = *rounded;
