@@ -1,4 +1,4 @@
-// File streams and handle streams over real Windows handles.
+// File streams over real Windows handles.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -55,11 +55,6 @@ std::string Read(const StreamRef& stream, std::size_t count) {
     Error error;
     EXPECT_EQ(stream.Read(out.data(), count, error), 0) << error.Text();
     return out;
-}
-
-bool IsOpen(HANDLE handle) {
-    DWORD flags = 0;
-    return GetHandleInformation(handle, &flags) != 0;
 }
 
 TEST(FileStreamTest, OpensToReadOrByOptionsAndFailuresNameThePathAndTheCause) {
@@ -158,44 +153,6 @@ TEST(FileStreamTest, WindowsFailuresCarryStreamCodes) {
     EXPECT_EQ(e[3].Code(), 5u);
     EXPECT_EQ(Read(reader, 2), "34");  // the failed truncation restored the position
     EXPECT_EQ(dir.ReadFile("data.bin"), "0123456789");
-}
-
-// A write-only stream over a pipe: closed with its last reference, or early
-// with a report.
-TEST(HandleStreamTest, OwnsThePipeEnd) {
-    for (const bool early : {false, true}) {
-        Common::UniqueHandle reader;
-        HANDLE write_end = nullptr;
-        ASSERT_TRUE(CreatePipe(reader.Put(), &write_end, nullptr, 0));
-        Common::Stream* raw = nullptr;
-        Common::stream_from_handle(write_end, raw);
-        StreamRef stream = StreamRef::Adopt(raw);
-        Error error;
-        std::uint64_t size = 0;
-        ASSERT_EQ(stream.Write("hello", 5, error), 0) << error.Text();
-        EXPECT_EQ(stream.Size(size, error), 1);  // unsupported, as is FLUSH
-        EXPECT_EQ(stream.Flush(error), 1);
-        if (early) {
-            ASSERT_EQ(stream.Close(error), 0) << error.Text();
-            EXPECT_EQ(stream.Close(error), 0);  // again: nothing to do
-            EXPECT_EQ(stream.Write("x", 1, error), 7);
-            EXPECT_TRUE(error.IsWindowsError());
-        } else {
-            EXPECT_TRUE(IsOpen(write_end));
-            stream.Reset();
-        }
-        EXPECT_FALSE(IsOpen(write_end));
-        char got[8] = {};
-        DWORD count = 0;
-        ASSERT_TRUE(ReadFile(reader.Get(), got, sizeof got, &count, nullptr));
-        EXPECT_EQ(std::string(got, count), "hello");
-        EXPECT_FALSE(ReadFile(reader.Get(), got, sizeof got, &count, nullptr));
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BROKEN_PIPE));
-        // A handle that takes the old value must survive the last release.
-        const Common::UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        stream.Reset();
-        EXPECT_TRUE(IsOpen(event.Get()));
-    }
 }
 
 }  // namespace
