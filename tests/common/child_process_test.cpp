@@ -1,12 +1,11 @@
 // The platform-neutral half of child processes: command-line rules,
-// environment blocks, the launcher's specification, the output pipe.
+// environment blocks, the launcher's specification.
 #include "common/child_process.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -104,32 +103,6 @@ TEST(Launcher, EditsOneCopyOfTheEnvironmentAndHandsTheSpecificationOn) {
     for (const auto& [name, value] : corrupting) EXPECT_THROW(launcher.SetVariable(name, value), Error) << name;
     launcher.ClearEnvironment();
     EXPECT_EQ(Common::BuildEnvironmentBlock(*launcher.Spec().environment), Block(u"\0\0"));
-}
-
-TEST(OutputPipe, DeliversEverythingWrittenAndEndsWithItsLastWriter) {
-    Common::ChildProcessOutputPipe pipe;
-    char buffer[4] = {};
-    EXPECT_EQ(pipe.Read(buffer, 1), 0u);  // no writer handed out: ended at once
-    Common::StreamRef first = pipe.WriteStream();
-    Error error;
-    ASSERT_EQ(first.Write("hello ", 6, error), Common::kStreamOk);
-    ASSERT_EQ(pipe.Read(buffer, sizeof buffer), 4u);
-    EXPECT_EQ(std::string(buffer, 4), "hell");
-    std::thread writer([stream = pipe.WriteStream()]() mutable {
-        Error e;
-        for (int i = 0; i < 100; ++i) stream.Write("0123456789", 10, e);
-    });
-    ASSERT_EQ(first.Close(error), Common::kStreamOk);
-    EXPECT_EQ(first.Write("x", 1, error), Common::kStreamWriteFailed);
-    EXPECT_EQ(error.Text(), "the pipe is closed");
-    const std::string rest = pipe.ReadAll();  // ends when the writer's stream goes
-    writer.join();
-    ASSERT_EQ(rest.size(), 1002u);
-    EXPECT_EQ(rest.substr(0, 12), "o 0123456789");
-
-    Common::StreamRef late;  // a stream may outlive its pipe
-    { late = Common::ChildProcessOutputPipe().WriteStream(); }
-    EXPECT_EQ(late.Write("late", 4, error), Common::kStreamOk);
 }
 
 }  // namespace
