@@ -25,7 +25,6 @@ TEST_F(Frame, RejectsUndeclaredMismatchedMissingAndWronglyBoundArguments) {
         // The first failing value ends validation.
         {"set_process_monitored_status", {Arg::Str("puid", "1"), Arg::Int("bogus", 1)},
          "typeinfo mismatched for argument 'puid'"},
-        {"is_engine_enabled", {Arg::Str("engine_id", "1")}, "typeinfo mismatched for argument 'engine_id'"},
         {"is_engine_enabled", {Arg::Undefined("engine_id")}, "got undefined argument 'engine_id' value"},
         // Outputs are integers (variable references): a string literal there is a kind mismatch.
         {"get_unix_user_info", {Arg::Int("uid", 0), Arg::Str("name", "x")}, "typeinfo mismatched for argument 'name'"},
@@ -38,8 +37,6 @@ TEST_F(Frame, RejectsUndeclaredMismatchedMissingAndWronglyBoundArguments) {
          "argument 'attributes' has malformed variable starage class: 2"},
         {"get_unix_user_info", {Arg::Int("uid", 0), Arg::OutInt("sid", 1)},
          "argument 'sid' has malformed variable starage class: 1"},
-        {"get_unix_user_info", {Arg::Int("uid", 0), Arg::Raw("sid", 2, 0, 1)},
-         "argument 'sid' has malformed variable starage class: 0"},
     };
     for (const auto& c : cases) {
         const CallResult r = Call(c.function, c.args);
@@ -50,15 +47,11 @@ TEST_F(Frame, RejectsUndeclaredMismatchedMissingAndWronglyBoundArguments) {
     EXPECT_TRUE(Host().Journal().All().empty());
 }
 
-TEST_F(Frame, TheFirstOfRepeatedValuesCountsAndAnUndefinedOptionalValueIsAbsent) {
-    CallResult r = Call("is_engine_enabled", {Arg::Int("engine_id", 4), Arg::Int("engine_id", 9)});
-    EXPECT_EQ(r.result, 1);
+// (An undefined optional value counting as absent is seen through get_process_info's selection.)
+TEST_F(Frame, TheFirstOfRepeatedValuesCounts) {
+    const CallResult r = Call("is_engine_enabled", {Arg::Int("engine_id", 4), Arg::Int("engine_id", 9)});
+    EXPECT_EQ(std::pair(r.result, LogLines(r.log)), std::pair(1ll, Strings{}));
     EXPECT_EQ(Host().Journal().Last("IsEngineEnabled")->args, Strings{"4"});
-    r = Call("get_unix_user_info", {Arg::Int("uid", 0), Arg::Undefined("name"), Arg::OutInt("attributes", 3)});
-    EXPECT_EQ(r.result, 0);
-    EXPECT_TRUE(r.log.empty());
-    ASSERT_EQ(r.variables.size(), 1u);
-    EXPECT_EQ(r.variables.at(3).integer, 0u);
 }
 
 TEST_F(Frame, SurvivesAHostThatPassesNullWhereRecordsBelongAndNamesTheFunctionAsTheHostReportsIt) {

@@ -62,7 +62,6 @@ TEST_F(AccountAttributes, NamesAccountsBySidAndByPidWritesTheBinarySidEvenWhenNo
          {{1, "s:SYSTEM"}, {2, "s:NT AUTHORITY"}, {3, "s:Well Known Group"}, {4, "s:010100000000000512000000"}}},
         {Arg::Str("sid_str", "S-1-5-32-544 and more"),
          {{1, "s:Administrators"}, {2, "s:BUILTIN"}, {3, "s:Alias"}, {4, "s:01020000000000052000000020020000"}}},
-        {Arg::Int("pid", GetCurrentProcessId()), own_user},
         {Arg::Int("pid", subject.Pid()), own_user},
     };
     for (const auto& [input, expected] : named) {
@@ -116,7 +115,6 @@ TEST_F(AccountAttributes, ReportsIntegrityElevationAndMembershipAndClosesEveryHa
     const UniqueHandle non_admin(info.hProcess), thread(info.hThread);
     SubjectProcess subject({"worker"});
     const std::pair<DWORD, Vars> cases[] = {
-        {GetCurrentProcessId(), {{1, "i:12288"}, {2, "i:1"}, {3, "i:1"}}},
         {subject.Pid(), {{1, "i:12288"}, {2, "i:1"}, {3, "i:1"}}},
         {info.dwProcessId, {{1, "i:12288"}, {2, "i:1"}, {3, "i:0"}}},
     };

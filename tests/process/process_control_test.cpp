@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <memory>
 #include <regex>
+#include <type_traits>
 
 #include "common/utf.h"
 #include "common/windows_error.h"
@@ -71,8 +73,6 @@ TEST_F(ProcessLogging, OldSystemsGet50AndNewerOnesTheMaskedFlagsBeforeTheSetting
         }
         return;
     }
-    EXPECT_EQ(Call("set_process_logging", {Arg::Int("flags", 1)}).result, -1);
-
     // The masked flags are written first; Wine does not implement the system call (0xC0000002), so the
     // failure path runs.
     const std::uint64_t mask = version.dwBuildNumber >= 22000 ? 0x7F : 0xF;
@@ -99,23 +99,31 @@ TEST_F(ProcessControl, UwpCheckWithoutTheSystemCallOpensNothing) {
 }
 
 TEST_F(ProcessControl, OnlyVisibleTopLevelWindowsCount) {
-    SubjectProcess visible({"window-visible"}), hidden({"window-hidden"}), windowless({"worker"});
+    // The test's own top-level window, hidden and then shown; the subject has none.
+    SubjectProcess windowless({"worker"});
+    const std::unique_ptr<std::remove_pointer_t<HWND>, decltype(&DestroyWindow)> window(
+        CreateWindowExW(0, L"STATIC", L"orvik test", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                        GetModuleHandleW(nullptr), nullptr),
+        &DestroyWindow);
+    ASSERT_NE(window, nullptr);
+    const DWORD self = GetCurrentProcessId();
     for (const auto mode : {RefHost::ProcessInfoMode::WithToken, RefHost::ProcessInfoMode::None}) {
-        for (const auto& [pid, expected] : std::vector<std::pair<DWORD, int>>{
-                 {visible.Pid(), 1}, {hidden.Pid(), 0}, {windowless.Pid(), 0}}) {
+        for (const auto& [pid, expected] : {std::pair{self, 0}, {self, 1}, {windowless.Pid(), 0}}) {
+            if (expected == 1) ShowWindow(window.get(), SW_SHOWNA);
             auto call = NewCall();
             call->process_info = mode;
             const CallResult r = Call("have_window", {Arg::Int("pid", pid)}, *call);
             EXPECT_EQ(r.result, expected) << pid;
             EXPECT_TRUE(r.log.empty());
         }
+        ShowWindow(window.get(), SW_HIDE);
     }
     HANDLE token = nullptr;
     EXPECT_FALSE(OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token)) << "still impersonating";
 
     auto call = NewCall();
     call->process_info = RefHost::ProcessInfoMode::WithBrokenToken;
-    const CallResult r = Call("have_window", {Arg::Int("pid", visible.Pid())}, *call);
+    const CallResult r = Call("have_window", {Arg::Int("pid", self)}, *call);
     EXPECT_EQ(r.result, -1);
     EXPECT_EQ(LogLines(r.log), Strings{"2:0x00000006: " + Common::FormatWindowsError(ERROR_INVALID_HANDLE)});
 }

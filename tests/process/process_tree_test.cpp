@@ -34,7 +34,6 @@ TEST_F(ProcessTree, TextsAreCopiedWithTheirExactLengthFailuresLeaveTheVariableAl
         Host().State().process_trees[{5, 0x100000001ull}] = tree;
         Host().State().process_trees[{6, 1}] = "";
         Host().State().process_categories["powershell.exe"] = categories;
-        Host().State().process_categories[""] = "";
     }
     EXPECT_EQ(Outcome(Call("get_process_tree_json", TreeArgs(0x100000005, 0x100000001))), tree);
     EXPECT_EQ(HostArgs(Host(), "GetProcessTreeJson"), (Strings{"5", "4294967297", "(ptr)"}));
@@ -44,8 +43,6 @@ TEST_F(ProcessTree, TextsAreCopiedWithTheirExactLengthFailuresLeaveTheVariableAl
 
     EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs("powershell.exe"))), categories);
     EXPECT_EQ(HostArgs(Host(), "GetProcessCategories"), (Strings{"powershell.exe", "(ptr)"}));
-    EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs(""))), "");
-    EXPECT_EQ(HostArgs(Host(), "GetProcessCategories"), (Strings{"", "(ptr)"}));
     EXPECT_EQ(Outcome(Call("get_process_categories", CategoriesArgs("x.exe"))),
               "(unset) / " + std::to_string(RefHost::kHostNotFound));
 

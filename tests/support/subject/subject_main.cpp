@@ -7,7 +7,6 @@
 //   rwx-nocache-spin   a thread spinning in a PAGE_EXECUTE_READWRITE | PAGE_NOCACHE page
 //   worker        a thread in ordinary code
 //   listen        a listening IPv4 TCP socket on 127.0.0.1 that has done I/O
-//   window-visible / window-hidden   a top-level window of that kind
 //   load=NAME     a DLL loaded by name or path
 #include <winsock2.h>
 #include <windows.h>
@@ -90,32 +89,6 @@ bool Listen() {
     return true;
 }
 
-struct WindowRequest {
-    bool visible;
-    HANDLE created;  // signalled once the window exists (or could not be made)
-};
-
-DWORD WINAPI WindowThread(void* context) {
-    auto* request = static_cast<WindowRequest*>(context);
-    const HWND window = CreateWindowExW(0, L"STATIC", L"orvik subject",
-                                        WS_OVERLAPPEDWINDOW | (request->visible ? WS_VISIBLE : 0), 0, 0, 100, 100,
-                                        nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-    SetEvent(request->created);
-    if (window == nullptr) return 1;
-    MSG message;
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
-    return 0;
-}
-
-bool StartWindow(bool visible) {
-    static WindowRequest requests[2];  // lives as long as the window threads
-    WindowRequest& request = requests[visible ? 1 : 0];
-    request = {visible, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    if (request.created == nullptr || CreateThread(nullptr, 0, WindowThread, &request, 0, nullptr) == nullptr)
-        return false;
-    return WaitForSingleObject(request.created, 10000) == WAIT_OBJECT_0;
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -133,8 +106,6 @@ int wmain(int argc, wchar_t** argv) {
             if (started != nullptr) CloseHandle(started);
             Report("worker_thread", id);
         } else if (arg == L"listen") ok = Listen();
-        else if (arg == L"window-visible") ok = StartWindow(true);
-        else if (arg == L"window-hidden") ok = StartWindow(false);
         else if (arg.rfind(L"load=", 0) == 0) ok = LoadLibraryW(arg.c_str() + 5) != nullptr;
         else ok = false;
         if (!ok) {
