@@ -35,7 +35,6 @@
 #include "host/loaded_module.h"
 #include "orvik/context/function_catalogue.h"
 #include "support/stack_use.h"
-#include "tools/orvik_cli/cli_arguments.h"
 #include "support/subject_process.h"
 
 namespace {
@@ -292,11 +291,6 @@ private:
         return false;
     }
 
-    static std::string Describe(const std::string& text) {
-        if (text.size() <= 40) return OrvikCli::Quote(text);
-        return "<" + std::to_string(text.size()) + " bytes " + OrvikCli::Quote(text.substr(0, 8)) + "...>";
-    }
-
     // Functions that start processes, walk the system or talk to WMI are
     // drawn less often so that a run covers the rest in its time.
     const Registration& PickFunction(std::uint64_t index) {
@@ -327,23 +321,19 @@ private:
         const std::vector<Value> values = Shape(entry->arguments);
         const bool null_array = Chance(2);
         std::vector<Abi::ArgumentValue> argv;
-        std::string text = "call " + std::to_string(index) + ": " + function.name + "(";
+        // The failing call is named with the command that replays it: the
+        // same seed draws the same arguments.
+        std::string text = "call " + std::to_string(index) + ": " + function.name;
         for (const Value& v : values) {
             Abi::ArgumentValue a{static_cast<std::uint64_t>(v.integer), v.kind, v.storage,
                                  v.null_name ? nullptr : v.name.c_str()};
-            text += (v.null_name ? "(null)" : v.name) + "=" + std::to_string(v.kind) + "/" + std::to_string(v.storage);
             if (v.kind == Abi::kValueString) {
                 a.value = reinterpret_cast<std::uint64_t>(v.text.c_str());
                 call.DeclareString(v.text.c_str(), v.lie ? v.text.size() / 2 : v.text.size());
-                text += ":" + Describe(v.text) + (v.lie ? "(half length)" : "");
-            } else {
-                text += ":" + std::to_string(v.integer);
             }
-            text += " ";
             if (Chance(3)) call.refused_variables.insert(static_cast<std::uint32_t>(v.integer));
             argv.push_back(a);
         }
-        text += null_array ? ") argc 0, no array" : ")";
         // Operations a careless host leaves out.
         void** operations = reinterpret_cast<void**>(call.Record());
         const int nulled = Chance(5) ? 1 + static_cast<int>(Draw(12)) : 0;
