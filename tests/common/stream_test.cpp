@@ -48,28 +48,6 @@ StreamOps MemOps() {
     return o;
 }
 
-TEST(StreamTest, AbsentEntriesAndNullStreamsAreUnsupported) {
-    const StreamRef empty = StreamRef::Create(StreamOps{}, 0), none;
-    const std::pair<const char*, int (*)(const StreamRef&, Error&)> ops[] = {
-        {"READ", [](const StreamRef& s, Error& e) { char b; return s.Read(&b, 1, e); }},
-        {"WRITE", [](const StreamRef& s, Error& e) { return s.Write("x", 1, e); }},
-        {"SIZE", [](const StreamRef& s, Error& e) { std::uint64_t v; return s.Size(v, e); }},
-        {"SEEK", [](const StreamRef& s, Error& e) { std::uint64_t v; return s.Seek(0, v, e); }},
-        {"FLUSH", [](const StreamRef& s, Error& e) { return s.Flush(e); }},
-        {"TRUNCATE", [](const StreamRef& s, Error& e) { return s.Truncate(0, e); }},
-        {"CLOSE", [](const StreamRef& s, Error& e) { return s.Close(e); }},
-    };
-    for (const StreamRef* s : {&empty, &none}) {
-        for (const auto& [name, op] : ops) {
-            Error e;
-            EXPECT_EQ(op(*s, e), 1) << name;
-            EXPECT_EQ(e.Text(), std::string("unsupported stream operation: ") + name);
-            EXPECT_EQ(e.IntegerField(Common::kStreamIoField), 1) << name;
-            EXPECT_FALSE(e.IsWindowsError() || e.Next()) << name;
-        }
-    }
-}
-
 TEST(StreamTest, TransfersMoveTheExactCountOrFailAndSizeBySeeking) {
     Mem file{"0123456789"};
     const StreamRef s = StreamRef::Create(MemOps(), H(file));
