@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/os_path_winapi.h"
+#include "common/stream.h"
 #include "common/temp_dir.h"
 #include "common/unique_handle.h"
 
@@ -48,8 +49,15 @@ TEST(OsPathFileTest, ReadAllGivesTheWholeFile) {
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(raw->data), raw->length), content);
         EXPECT_EQ(Common::ReadWholeFile(dir.Path("data.bin")), content);
     }
-    // Not held open afterwards.
-    EXPECT_TRUE(DeleteFileW(Common::PathToWinApi(dir.Path("data.bin")).c_str())) << GetLastError();
+    // The stream it reads through takes no writes and finds the size from the end.
+    Common::Stream* raw = nullptr;
+    Error error;
+    ASSERT_EQ(Common::os_path_open_read(dir.Path("data.bin").c_str(), raw, error), 0) << error.Text();
+    const Common::StreamRef stream = Common::StreamRef::Adopt(raw);
+    std::uint64_t size = 0;
+    EXPECT_EQ(stream.Write("x", 1, error), 1);
+    ASSERT_EQ(stream.Size(size, error), 0) << error.Text();
+    EXPECT_EQ(size, large.size());
 }
 
 TEST(OsPathFileTest, ReadAllFailures) {
@@ -74,6 +82,8 @@ TEST(OsPathFileTest, ReadAllFailures) {
         EXPECT_EQ(buffer, nullptr);
         EXPECT_EQ(error.Message(), message);
         EXPECT_EQ(error.Next().IsWindowsError(), path != dir.Path("huge.bin")) << path;
+        // A missing file carries the stream code for "not found" (8).
+        EXPECT_EQ(Common::StreamCodeOf(error) == 8, path == dir.Path("missing.bin")) << path;
         EXPECT_THROW(Common::ReadWholeFile(path), Error);
     }
     // The stream was released: the file can be deleted at once.
