@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "common/format_string.h"
 
@@ -31,12 +29,8 @@ TEST(ErrorTest, RecordsKeepTheirSourceAndRenderFlattenedWithTheirCode) {
         {COMMON_ERROR("a\r\nb"), "a\r b"},
         {COMMON_ERROR(" \t\n \n"), ""},
         {Error::WithCode(Error::kKindWindows, 0x1000ABCDu, "Some text.\n", __FILE__, __LINE__), "0x1000abcd: Some text."},
-        {Error::WithCode(Error::kKindErrno, 0xFFFFFFFEu, "odd", __FILE__, __LINE__), "errno -2: odd"},
     };
     for (const auto& [error, text] : texts) EXPECT_EQ(error.Text(), text);
-    const Error errno_error = Error::FromErrno(ENOENT, "file.cpp", 7);
-    EXPECT_FALSE(errno_error.IsWindowsError());
-    EXPECT_EQ(errno_error.Text(), "errno " + std::to_string(ENOENT) + ": " + std::generic_category().message(ENOENT));
 }
 
 TEST(ErrorTest, ThenChainsWithoutChangingOperands) {
