@@ -1,14 +1,11 @@
 // Argument validation and failure reporting as a rule sees them: through a
 // registered handler of the loaded module.
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "support/module_fixture.h"
 
 namespace OrvikTest {
 namespace {
-
-using ::testing::ElementsAre;
 
 using Frame = ModuleTest;
 
@@ -39,22 +36,6 @@ TEST_F(Frame, RejectsUndeclaredMismatchedMissingAndWronglyBoundArguments) {
         EXPECT_EQ(LogLines(r.log), Strings{MalformedLine(c.function, c.text)});
         EXPECT_TRUE(r.variables.empty()) << c.text;
     }
-    EXPECT_TRUE(Host().Journal().All().empty());
-}
-
-TEST_F(Frame, SurvivesAHostThatPassesNullWhereRecordsBelongAndNamesTheFunctionAsTheHostReportsIt) {
-    const auto handler = module_->HandlerOf("is_engine_enabled");
-    ScanEngine::Abi::ArgumentValue value{1, ScanEngine::Abi::kValueInteger, 0, "engine_id"};
-    // No call context: nowhere to report, but no crash.
-    EXPECT_EQ(handler(1, &value, nullptr, nullptr, module_->Context()), -1);
-
-    auto call = NewCall();
-    call->function_name = "alias_of_is_engine_enabled";
-    EXPECT_EQ(handler(1, &value, nullptr, call->Record(), nullptr), -1);
-    EXPECT_EQ(handler(2, nullptr, nullptr, call->Record(), module_->Context()), -1);
-    EXPECT_THAT(LogLines(call->log),
-                ElementsAre(MalformedLine("alias_of_is_engine_enabled", "no library context"),
-                            MalformedLine("alias_of_is_engine_enabled", "argument values are missing")));
     EXPECT_TRUE(Host().Journal().All().empty());
 }
 
