@@ -39,5 +39,18 @@ TEST_F(Frame, RejectsUndeclaredMismatchedMissingAndWronglyBoundArguments) {
     EXPECT_TRUE(Host().Journal().All().empty());
 }
 
+// A host that passes no call record or no library context fails the call
+// and is never dereferenced; without a record there is nowhere to report.
+TEST_F(Frame, SurvivesAHostThatPassesNoCallRecordOrLibraryContext) {
+    const auto handler = module_->HandlerOf("is_engine_enabled");
+    ScanEngine::Abi::ArgumentValue value{1, ScanEngine::Abi::kValueInteger, 0, "engine_id"};
+    EXPECT_EQ(handler(1, &value, nullptr, nullptr, module_->Context()), -1);
+    auto call = NewCall();
+    call->function_name = "is_engine_enabled";
+    EXPECT_EQ(handler(1, &value, nullptr, call->Record(), nullptr), -1);
+    EXPECT_EQ(LogLines(call->log), Strings{MalformedLine("is_engine_enabled", "no library context")});
+    EXPECT_TRUE(Host().Journal().All().empty());
+}
+
 }  // namespace
 }  // namespace OrvikTest
