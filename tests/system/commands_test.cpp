@@ -30,10 +30,8 @@ TEST_F(Commands, ExecuteReturnsTheExitCodeSignExtendedAndLogsFailures) {
         {"cmd.exe /c exit -1", none, -1, {}},
         {"cmd.exe /c exit 4 \"", none, 4, {}},
         {"echo \"a b\"", 1, 0, {}},
-        {"echo \"a b\"", -1, 0, {}},
         {"exit 6", 5, 6, {}},
         {"echo \"a b\"", none, -1, {LaunchLine("echo \"a b\"", "0x00000002", 2)}},
-        {"echo \"a b\"", 0, -1, {LaunchLine("echo \"a b\"", "0x00000002", 2)}},
         {"echo \"open", 1, -1, {"2:Failed to parse command line: echo \"open"}},
         // Only the whole command runs: with 0xFF dropped, "exit 7" would never run.
         {"cmd.exe /c echo \xC3\xA9 & exit 7", none, 7, {}},
@@ -70,8 +68,7 @@ TEST_F(Commands, GetenvReadsTheLiveEnvironmentOfThisProcess) {
 
     // Missing variables leave the value alone; a nul would look up only the part before it.
     ASSERT_TRUE(SetEnvironmentVariableW(L"ORVIK_GETENV_CUT", L"x"));
-    for (const std::string& name : {std::string("ORVIK_GETENV_\xC3\x9C"), std::string(""), std::string("="),
-                                    std::string("ORVIK_GETENV_CUT\0X", 18)}) {
+    for (const std::string& name : {std::string("ORVIK_GETENV_\xC3\x9C"), std::string("ORVIK_GETENV_CUT\0X", 18)}) {
         const CallResult r = Call("os_getenv", {Arg::Str("name", name), Arg::OutStr("value", 4)});
         EXPECT_EQ(r.result, 0) << name;
         EXPECT_TRUE(r.variables.empty() && r.log.empty()) << name;
