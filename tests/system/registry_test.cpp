@@ -69,8 +69,6 @@ TEST_F(Registry, KeyExistenceByHivePrefixAndAccessAsTheCaller) {
     const std::tuple<std::string, std::string, std::int64_t, std::optional<std::uint64_t>, std::string> cases[] = {
         {"HKCU", k, 0, 1, exists("HKCU", k)},
         {"HKLMX", "Software", 0, 1, exists("HKLMX", "Software")},
-        {"HKCR", "", 0, 1, exists("HKCR", "")},
-        {"HKU", "", 0, 1, exists("HKU", "")},
         {"HKLM", k, 0, 0, missing("HKLM", k)},
         {"HKCU", k + "\\x", 0, 0, missing("HKCU", k + "\\x")},
         // Never checked as the part before the nul, or without the undecodable byte.
