@@ -174,11 +174,6 @@ TEST_F(Signatures, SystemCriticalWritesTheSignExtendedAnswerOrPassesTheHostStatu
     g_answer.status = 2;
     r = Call("is_executable_system_critical", args);
     EXPECT_TRUE(r.result == 2 && r.log.empty() && r.variables.empty());
-
-    r = Call("is_executable_system_critical", {Arg::Str("path", kPath)});
-    EXPECT_EQ(r.result, -1);
-    EXPECT_EQ(LogLines(r.log),
-              Strings{MalformedLine("is_executable_system_critical", "required arguments not found 'status, '")});
 }
 
 }  // namespace
