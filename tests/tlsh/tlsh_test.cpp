@@ -89,29 +89,4 @@ TEST(Tlsh, EveryConformanceVectorUnderEveryPath) {
     EXPECT_TRUE(Tlsh::SetPath(initial));
 }
 
-TEST(Tlsh, DigestOnlyAfterFinalAndNothingAddedAfterIt) {
-    const auto v =
-        std::find_if(Vectors().begin(), Vectors().end(), [](const Vector& x) { return x.name == "text_1000"; });
-    ASSERT_NE(v, Vectors().end());
-    Tlsh::Hash hash;
-    hash.update(v->input.data(), v->input.size());
-    EXPECT_EQ(hash.getHash(1), "");
-    hash.update(nullptr, 10);
-    hash.final();
-    EXPECT_EQ(hash.getHash(1), v->digest);
-    hash.update(v->input.data(), 100);
-    hash.final();
-    EXPECT_EQ(hash.getHash(1), v->digest);
-
-    hash.reset();
-    EXPECT_EQ(hash.getHash(1), "");
-    hash.update(v->input.data(), 49);
-    hash.final();
-    EXPECT_EQ(hash.getHash(1), "");
-    hash.reset();
-    hash.update(v->input.data(), v->input.size());
-    hash.final();
-    EXPECT_EQ(hash.getHash(1), v->digest);
-}
-
 }  // namespace
