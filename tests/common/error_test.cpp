@@ -37,12 +37,9 @@ TEST(ErrorTest, ThenChainsWithoutChangingOperands) {
     const Error outer = COMMON_ERROR("cannot open file");
     const Error cause = Error::WithCode(Error::kKindWindows, 2, "not\nfound", __FILE__, __LINE__);
     const Error chained = outer.Then(cause);
-    const Error longer = chained.Then(COMMON_ERROR("third").Then(COMMON_ERROR("fourth")));
-    EXPECT_EQ(longer.Text(), "cannot open file; 0x00000002: not found; third; fourth");
     EXPECT_EQ(chained.Text(), "cannot open file; 0x00000002: not found");
     EXPECT_EQ(outer.Text(), "cannot open file");
     EXPECT_TRUE(chained.Next().IsWindowsError());
-    EXPECT_EQ(longer.SourceLine(), outer.SourceLine());
     EXPECT_EQ(Error().Then(cause).Text(), cause.Text());
     EXPECT_EQ(outer.Then(Error()).Text(), outer.Text());
     EXPECT_FALSE(Error().Then(Error()));
@@ -59,12 +56,9 @@ TEST(ErrorFieldTest, FieldsGoOnACopyOfTheirOwnRecordOfTheChain) {
     EXPECT_FALSE(both.TextField("StreamIO") || both.IntegerField("Path") || both.IntegerField("streamio"));
     EXPECT_EQ(both.Text(), "cannot read");
 
-    // The same name replaces, whatever the kind.
+    // The same name replaces.
     const Error replaced = with_code.WithField("StreamIO", std::int64_t{-7});
     EXPECT_EQ(replaced.IntegerField("StreamIO"), std::optional<std::int64_t>(-7));
-    const Error switched = replaced.WithField("StreamIO", std::string("text now"));
-    EXPECT_FALSE(switched.IntegerField("StreamIO"));
-    EXPECT_EQ(switched.TextField("StreamIO"), std::optional<std::string>("text now"));
 
     const Error tagged = COMMON_ERROR("outer").WithField("StreamIO", std::int64_t{1}).Then(with_code);
     EXPECT_EQ(tagged.IntegerField("StreamIO"), std::optional<std::int64_t>(1));
@@ -81,14 +75,5 @@ TEST(FormatStringTest, GrowsPastTheFirstBufferAndUsesStandardConversions) {
     EXPECT_EQ(Common::FormatString("%zu %lld %u %08x 100%%", SIZE_MAX, -9000000000LL, 4000000000u, 0xABCDu),
               std::to_string(SIZE_MAX) + " -9000000000 4000000000 0000abcd 100%");
 }
-
-// glibc fails the whole call when a wide character has no narrow form in the
-// "C" locale; mingw's printf drops the character instead, so there is no
-// portable way to provoke an encoding error.
-#ifdef __GLIBC__
-TEST(FormatStringTest, EncodingErrorGivesFormatText) {
-    EXPECT_EQ(Common::FormatString("value: %ls", L"\u0100"), "value: %ls");
-}
-#endif
 
 }  // namespace

@@ -18,7 +18,6 @@ struct Mem {
     std::string data;
     std::uint64_t pos = 0;
     bool fail_seek_end = false;
-    int closes = 0;
 };
 
 Mem& M(StreamHandle h) { return *reinterpret_cast<Mem*>(static_cast<std::uintptr_t>(h)); }
@@ -30,7 +29,6 @@ int MoveTo(StreamHandle h, std::uint64_t to, std::uint64_t& at) {
 
 StreamOps MemOps() {
     StreamOps o{};
-    o.close = [](StreamHandle h) { ++M(h).closes; };
     o.read = [](Error&, StreamHandle h, void* b, std::size_t n, std::size_t& done) {
         done = M(h).data.copy(static_cast<char*>(b), n, M(h).pos);  // short counts are the caller's business
         M(h).pos += done;
@@ -62,25 +60,6 @@ TEST(StreamTest, TransfersMoveTheExactCountOrFailAndSizeBySeeking) {
     EXPECT_EQ(error.Text(), "EOF");
     EXPECT_EQ(Common::StreamCodeOf(error), 3);
     EXPECT_EQ(std::string(buffer, 4), "6789");
-    // A failing entry's code and record pass through; one that leaves no
-    // record still gets one naming its code.
-    StreamOps failing = MemOps();
-    failing.read = [](Error& e, StreamHandle, void*, std::size_t, std::size_t&) -> int {
-        e = COMMON_STREAM_ERROR(Common::kStreamReadFailed, "device gone");
-        return Common::kStreamReadFailed;
-    };
-    failing.seek = [](Error&, StreamHandle, std::uint64_t, std::uint64_t&) -> int { return Common::kStreamSeekFailed; };
-    const StreamRef broken = StreamRef::Create(failing, H(file));
-    Error read_error, seek_error;
-    EXPECT_EQ(broken.Read(buffer, 8, read_error), 6);
-    EXPECT_EQ(read_error.Text(), "device gone");
-    EXPECT_EQ(Common::StreamCodeOf(COMMON_ERROR("outer").Then(read_error)), 6);  // found along the chain
-    EXPECT_EQ(Common::StreamCodeOf(COMMON_ERROR("plain")), 0);
-    std::uint64_t at_failure = 0;
-    EXPECT_EQ(broken.Seek(1, at_failure, seek_error), 5);
-    EXPECT_EQ(seek_error.Text(), "stream operation failed with code 5");
-    EXPECT_EQ(Common::StreamCodeOf(seek_error), 5);
-
     // SIZE by seeking restores the position.
     std::uint64_t size = 0;
     ASSERT_EQ(s.Seek(3, at, error), 0);
@@ -98,30 +77,6 @@ TEST(StreamTest, TransfersMoveTheExactCountOrFailAndSizeBySeeking) {
     StreamOps two_seeks = MemOps();  // without SIZE, sizing needs all three seeks
     two_seeks.seek_end = nullptr;
     EXPECT_EQ(StreamRef::Create(two_seeks, H(file)).Size(size, error), 1);
-}
-
-TEST(StreamTest, LastReferenceClosesExactlyOnce) {
-    Mem file;
-    {
-        StreamRef first = StreamRef::Create(MemOps(), H(file));
-        StreamRef copy = first, assigned;
-        assigned = copy;
-        StreamRef moved = std::move(first);
-        EXPECT_FALSE(first);
-        EXPECT_EQ(moved.Get(), copy.Get());
-        copy.Reset();
-        assigned = StreamRef();
-        Common::Stream* raw = moved.Detach();
-        EXPECT_FALSE(moved);
-        StreamRef adopted = StreamRef::Adopt(raw), shared = StreamRef::Share(raw);
-        adopted.Reset();
-        EXPECT_EQ(file.closes, 0);
-    }
-    EXPECT_EQ(file.closes, 1);
-    StreamOps no_close = MemOps();
-    no_close.close = nullptr;
-    StreamRef::Create(no_close, H(file)).Reset();  // frees only
-    EXPECT_EQ(file.closes, 1);
 }
 
 }  // namespace

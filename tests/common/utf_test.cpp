@@ -70,19 +70,4 @@ TEST(NameTextTest, AcceptsOnlyWholeUtf8WithoutNul) {
     EXPECT_FALSE(Common::IsNameText("a\xC0\x80"));       // overlong NUL
 }
 
-#if WCHAR_MAX == 0xFFFF
-TEST(WideConvertersTest, MatchTheUtf16Forms) {
-    EXPECT_EQ(Common::Utf8ToWide("a\xC3\xA9\xE2\x82\xAC"), L"a\u00E9\u20AC");
-    EXPECT_EQ(Common::Utf8ToWide("ab\0cd", 5), std::wstring(L"ab\0cd", 5));
-    EXPECT_EQ(Common::Utf8ToWide("a\xC3(b", 4), L"a\uFFFD");
-    EXPECT_EQ(Common::Utf8ToWide("abc", 2), L"ab");
-    EXPECT_EQ(Common::Utf8ToWide(nullptr), L"");
-
-    const wchar_t wide[] = {L'x', 0xD83D, 0xDE00, 0xDC00};
-    EXPECT_EQ(Common::WideToUtf8(wide, 4), "x\xF0\x9F\x98\x80\xEF\xBF\xBD");
-    EXPECT_EQ(Common::WideToUtf8(wide, 2), "x\xEF\xBF\xBD");
-    EXPECT_EQ(Common::WideToUtf8(nullptr, 0), "");
-}
-#endif
-
 }  // namespace

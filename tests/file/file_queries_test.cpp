@@ -205,20 +205,20 @@ TEST_F(FileQueries, DeletionGoesToTheHostWithThePathAsGivenAndEveryStepIsLogged)
 
 TEST_F(FileQueries, ConvertedPathsAreDeletedAsConvertedAndRefusedConversionsDeleteNothing) {
     test::TempDir dir;
-    dir.WriteFile("f.txt", "x");
     const std::string nt = "\\Device\\Orvik\\f.txt";  // 19 bytes
     Host().State().nt_to_dos[L"\\Device\\Orvik\\f.txt"] = Common::Utf8ToWide(dir.Path("f.txt").c_str());
-    CallResult r = Call("delete_file", {Arg::Str("path", nt), Arg::Int("to_dos", 1)});
+    // Any nonzero to_dos converts; a file that was never there fails with the system's text.
+    CallResult r = Call("delete_file", {Arg::Str("path", nt), Arg::Int("to_dos", 7)});
+    EXPECT_EQ(LogLines(r.log).back(), "2:Failed to delete file '" + nt + "' as '" + dir.Path("f.txt") + "' : " +
+                                          Common::FormatWindowsError(ERROR_FILE_NOT_FOUND));
+    dir.WriteFile("f.txt", "x");
+    r = Call("delete_file", {Arg::Str("path", nt), Arg::Int("to_dos", 1)});
     EXPECT_EQ(r.result, 0);
     EXPECT_EQ(LogLines(r.log), (Strings{"0:Deleting file: '" + nt + "' ...",
                                         "0:Deleting file: '" + nt + "' as '" + dir.Path("f.txt") + "' ...",
                                         "0:File '" + dir.Path("f.txt") + "' deleted successfully"}));
     EXPECT_EQ(dir.ReadFile("f.txt"), "<missing>");
     EXPECT_EQ(Host().Journal().Last("ConvertNtPathToDosPath")->args, (Strings{nt, "(ptr)", "38"}));
-
-    r = Call("delete_file", {Arg::Str("path", nt), Arg::Int("to_dos", 7)});
-    EXPECT_EQ(LogLines(r.log).back(), "2:Failed to delete file '" + nt + "' as '" + dir.Path("f.txt") + "' : " +
-                                          Common::FormatWindowsError(ERROR_FILE_NOT_FOUND));
 
     // The host's answer decides: length 0 or a refusal deletes nothing.
     static std::pair<std::int32_t, std::uint32_t> answer;

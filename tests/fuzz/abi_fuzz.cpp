@@ -3,16 +3,13 @@
 // checks after each call: no crash, a bounded duration, under 64 KiB of stack,
 // every host object released exactly once and never used after release, and
 // for a call the argument rules reject, the function's failure result and a
-// log line. Seeded: the same CALLS and SEED replay the same calls.
+// log line. Seeded: the same CALLS and SEED replay the same calls; FIRST skips
+// (draws but does not make) the calls before it.
 //
 //   abi_fuzz [CALLS] [SEED] [FIRST]
 //
-// FIRST skips the calls before it (they are drawn, not made), to replay a
-// failure late in a long run quickly.
-//
-// Anything that acts is kept to what the run made itself: pids of its own
-// subject processes, paths under its own temporary folder, registry reads
-// under a test key it creates and removes, commands that start the subject.
+// Anything that acts is kept to what the run made itself: its own subject
+// processes, folder and registry key, and commands that start the subject.
 #include <windows.h>
 
 #include <algorithm>

@@ -1,6 +1,6 @@
-// Eight threads of mixed calls against one loaded module: policy queries,
-// the verdict cache, entropy, TLSH of content the host delivers, the process
-// cache, telemetry and registry dump parsing. Every answer (result, outputs
+// Eight threads of mixed calls against one loaded module: the verdict cache,
+// entropy, TLSH of content the host delivers, the process cache, telemetry
+// and registry dump parsing. Every answer (result, outputs
 // and log) must equal the one the same call gave on its own beforehand.
 //
 //   stress [N]      8 x N calls
@@ -48,11 +48,6 @@ std::string RandomBytes(std::mt19937_64& random, std::size_t size) {
 std::vector<CallShape> CallShapes(HostServices& host) {
     std::mt19937_64 random(7);
     HostState& s = host.State();
-    s.user_allowlist = {"C:\\allowed.exe"};
-    s.trusted_hashes = {"00112233445566778899aabbccddeeff"};
-    s.corporate_whitelist = {"00112233445566778899aabbccddeeff"};
-    s.engine_enabled[2] = 0;
-    s.action_on_detection[3] = 5;
     HostProcess process;
     process.pid = 4242;
     process.uid = 77;
@@ -63,21 +58,14 @@ std::vector<CallShape> CallShapes(HostServices& host) {
 
     std::vector<CallShape> shapes;
     for (const char* path : {"C:\\allowed.exe", "C:\\other.exe"}) {
-        shapes.push_back({"is_in_user_allowlist", {Arg::Str("path", path), Arg::Int("puid", 77)}});
         s.verdicts[{path, "", 3}] = {600, 3, static_cast<std::int8_t>(path[3] == 'a' ? 1 : -1), 2, 0};
         shapes.push_back({"get_avc_verdict", {Arg::Str("path", path), Arg::Int("id", 3), Arg::OutInt("value", 1),
                                              Arg::Int("current_scan_depth", 1), Arg::OutInt("ttl", 2)}});
     }
     for (int engine = 0; engine < 4; ++engine) {
-        shapes.push_back({"is_engine_enabled", {Arg::Int("engine_id", engine)}});
-        shapes.push_back({"get_current_action_on_detection", {Arg::Int("engine_id", engine)}});
         shapes.push_back({"set_avc_verdict", {Arg::Str("path", "C:\\set" + std::to_string(engine)), Arg::Int("id", 1),
                                              Arg::Int("value", engine), Arg::Int("scan_depth", 1),
                                              Arg::Int("ttl", 60)}});
-    }
-    for (const char* hash : {"00112233445566778899aabbccddeeff", "ffeeddccbbaa99887766554433221100"}) {
-        shapes.push_back({"is_in_trusted_hashes_list", {Arg::Str("hash", hash)}});
-        shapes.push_back({"check_corporate_whitelist", {Arg::Str("md5", hash)}});
     }
     for (std::size_t size : {0, 1, 100, 5000, 70000}) {
         shapes.push_back({"entropy", {Arg::Str("text", RandomBytes(random, size)), Arg::OutInt("length", 1)}});

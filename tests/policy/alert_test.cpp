@@ -6,8 +6,6 @@
 
 #include "support/call_args.h"
 #include "support/module_fixture.h"
-#include "support/stack_use.h"
-#include "support/strict_json.h"
 
 namespace OrvikTest {
 namespace {
@@ -196,28 +194,6 @@ TEST_F(Telemetry, DetectionAndFeatureBodiesKeepTheirOrderAndOnlyTheGivenOptional
               "{\n\"feature_name\":\"entropy\",\n\"feature_version\":2,\n\"feature_value\":\"v\",\n"
               "\"file_size\":1024,\n\"md5\":\"m5\",\n\"sha1\":\"s1\",\n\"sha256\":\"s256\",\n\"path\":\"p\",\n"
               "\"path_parent\":\"C:\\\\p.exe\",\n\"sha256_parent\":\"ps\"\n}");
-}
-
-TEST_F(Telemetry, BodiesAreStrictJsonAndNoTextTakesMoreThan64KiBOfStack) {
-    std::string objects;
-    for (int i = 0; i < 30000; ++i) objects += "{\"a\":";
-    // Deep texts that only the stack could refuse; which texts are embedded is the body's unit test's.
-    const std::string texts[] = {objects, std::string(100000, '['), std::string(1000, '[')};
-    const struct {
-        const char *function, *member, *type;
-        const std::vector<Arg>& args;
-    } senders[] = {{"send_telemetry", "threat", "be-detect", kDetection},
-                   {"send_features_telemetry", "feature_value", "be-file-feature", kFeature}};
-    for (const std::string& text : texts) {
-        for (const auto& to : senders) {
-            const std::vector<Arg> args = WithArgs(to.args, {Arg::Str(to.member, text)});
-            std::int64_t result = -1;
-            EXPECT_LT(StackUsed([&] { result = Call(to.function, args).result; }), 64u * 1024) << text.substr(0, 50);
-            EXPECT_EQ(result, 0);
-            const Json::Value body = StrictJson(LastBody(to.type));
-            EXPECT_EQ(body[to.member].asString(), text) << to.function << ": " << text.substr(0, 50);
-        }
-    }
 }
 
 TEST_F(Telemetry, JsonTelemetryPassesTypeAndBodyUntouchedAndHostResultsComeBack) {

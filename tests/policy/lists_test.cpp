@@ -94,9 +94,6 @@ TEST_F(Lists, TextsHandedToTheHostWithANulAreRefusedNamingTheArgument) {
         {"set_avc_verdict", "unique_file_id", "SetVerdict",
          {Arg::Str("path", "p"), Arg::Str("unique_file_id", nul), Arg::Int("id", 1), Arg::Int("value", 2),
           Arg::Int("scan_depth", 0), Arg::Int("ttl", 5)}, -1},
-        {"check_extended_signature", "unique_file_id", "CheckExtendedSignature",
-         {Arg::Str("path", "p"), Arg::Str("unique_file_id", nul), Arg::Int("signature_mask", 1),
-          Arg::Int("is_deep_scan", 0)}, 18},
     };
     for (const auto& c : cases) {
         auto call = NewCall();
