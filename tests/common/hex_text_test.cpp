@@ -16,7 +16,6 @@ TEST(HexTextTest, PairsDecodeHighDigitFirstAndAnyBadPairEmptiesTheResult) {
         Bytes bytes;
         bool whole;
     } cases[] = {
-        {"", {}, true},
         {"00ff7F10", {0x00, 0xFF, 0x7F, 0x10}, true},
         {"09aFAf", {0x09, 0xAF, 0xAF}, true},
         // A final single character is ignored, even when it is no digit.

@@ -69,11 +69,4 @@ TEST(OsPathTest, BadInputRunsGiveOneReplacement) {
     });
 }
 
-#if WCHAR_MAX == 0xFFFF
-TEST(OsPathTest, PathToWinApiKeepsEmbeddedNuls) {
-    EXPECT_EQ(Common::PathToWinApi("\\\\srv\\s"), L"\\\\?\\UNC\\srv\\s");
-    EXPECT_EQ(Common::PathToWinApi(std::string("c:\\a\0b", 6)), std::wstring(L"C:\\a\0b", 6));
-}
-#endif
-
 }  // namespace

@@ -24,11 +24,6 @@ TEST(WindowsErrorTest, KnownCodesGiveStrippedSystemTextAndOthersTheFallback) {
     EXPECT_EQ(e.Text(), "0x00000002: " + Common::FormatWindowsError(2));
 
     EXPECT_EQ(Common::FormatWindowsError(0x2000ABCDu), kNoMessage);
-    // An NT status carried with bit 28 (here access denied); Wine has no
-    // NTDLL message table. The code keeps bit 28.
-    const Common::Error nt = COMMON_WINDOWS_ERROR(0xD0000022u);
-    EXPECT_EQ(nt.Code(), 0xD0000022u);
-    EXPECT_EQ(nt.Text(), std::string("0xd0000022: ") + kNoMessage);
 }
 
 }  // namespace

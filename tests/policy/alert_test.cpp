@@ -6,6 +6,8 @@
 
 #include "support/call_args.h"
 #include "support/module_fixture.h"
+#include "support/stack_use.h"
+#include "support/strict_json.h"
 
 namespace OrvikTest {
 namespace {
@@ -194,6 +196,19 @@ TEST_F(Telemetry, DetectionAndFeatureBodiesKeepTheirOrderAndOnlyTheGivenOptional
               "{\n\"feature_name\":\"entropy\",\n\"feature_version\":2,\n\"feature_value\":\"v\",\n"
               "\"file_size\":1024,\n\"md5\":\"m5\",\n\"sha1\":\"s1\",\n\"sha256\":\"s256\",\n\"path\":\"p\",\n"
               "\"path_parent\":\"C:\\\\p.exe\",\n\"sha256_parent\":\"ps\"\n}");
+}
+
+// Deep texts that only the stack could refuse are embedded whole, within 64 KiB of stack.
+TEST_F(Telemetry, DeepTextsTakeLittleStack) {
+    std::string objects;
+    for (int i = 0; i < 30000; ++i) objects += "{\"a\":";
+    for (const std::string& text : {objects, std::string(100000, '[')}) {
+        std::int64_t result = -1;
+        const auto args = WithArgs(kDetection, {Arg::Str("threat", text)});
+        EXPECT_LT(StackUsed([&] { result = Call("send_telemetry", args).result; }), 64u * 1024);
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(StrictJson(LastBody("be-detect"))["threat"].asString(), text);
+    }
 }
 
 TEST_F(Telemetry, JsonTelemetryPassesTypeAndBodyUntouchedAndHostResultsComeBack) {
