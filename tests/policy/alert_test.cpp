@@ -202,7 +202,7 @@ TEST_F(Telemetry, DetectionAndFeatureBodiesKeepTheirOrderAndOnlyTheGivenOptional
 TEST_F(Telemetry, DeepTextsTakeLittleStack) {
     std::string objects;
     for (int i = 0; i < 30000; ++i) objects += "{\"a\":";
-    for (const std::string& text : {objects, std::string(100000, '[')}) {
+    for (const std::string& text : {objects, std::string(100000, '['), std::string(1000, '[')}) {
         std::int64_t result = -1;
         const auto args = WithArgs(kDetection, {Arg::Str("threat", text)});
         EXPECT_LT(StackUsed([&] { result = Call("send_telemetry", args).result; }), 64u * 1024);
