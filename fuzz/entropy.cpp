@@ -43,13 +43,15 @@ void Check(std::string_view text) {
 }  // namespace
 
 // The input as it is, and repeated past the size that short texts are
-// counted differently from.
+// counted differently from, under each decoding width the processor has.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     Check(text);
     if (size == 0) return 0;
     std::string repeated;
     while (repeated.size() <= 5000) repeated += text;
-    Check(repeated);
+    using ScanEngine::File::DecodeWidth;
+    for (const DecodeWidth width : {DecodeWidth::k16, DecodeWidth::k32})
+        if (ScanEngine::File::SetDecodeWidth(width)) Check(repeated);
     return 0;
 }

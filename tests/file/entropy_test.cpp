@@ -4,16 +4,27 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "orvik/functions/file/entropy_calculation.h"
 #include "orvik/functions/file/entropy_log.h"
-#include "orvik/functions/file/utf8_scan.h"
+#include "orvik/functions/file/utf8_scan_avx2.h"
 
 namespace {
 
 using ScanEngine::File::DecodeForEntropy;
+using ScanEngine::File::DecodeWidth;
 using ScanEngine::File::MeasureEntropy;
+
+// Runs `check` under each decoding width of long texts that the processor has; the widest stays chosen.
+template <typename Check>
+void UnderEachWidth(Check check) {
+    for (const DecodeWidth width : {DecodeWidth::k16, DecodeWidth::k32}) {
+        if (ScanEngine::File::SetDecodeWidth(width)) check(width);
+        else std::printf("decode width %d: not supported by this processor, not tested\n", static_cast<int>(width));
+    }
+}
 
 constexpr char32_t kBad = 0xFFFD;
 
@@ -23,14 +34,16 @@ std::string Repeat(const std::string& piece, std::size_t times) {
     return text;
 }
 
-// 300 CJK code points seven apart (wider than any one window of a script), each written twice, the second time
-// only after all the others: counted right only once sorted.
-std::string SpreadCjkTwice() {
-    std::string once;
-    for (char32_t c = 0x4E00; c < 0x4E00 + 7 * 300; c += 7)
-        once += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
-                 static_cast<char>(0x80 | (c & 0x3F))};
-    return once + once;
+// `n` CJK code points `step` apart, then every `every`-th of them again: counted right only once sorted.
+std::string SpreadCjk(char32_t n, char32_t step, char32_t every) {
+    std::string first, again;
+    for (char32_t c = 0x4E00, i = 0; i < n; c += step, ++i) {
+        const std::string bytes = {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                                   static_cast<char>(0x80 | (c & 0x3F))};
+        first += bytes;
+        if (i % every == 0) again += bytes;
+    }
+    return first + again;
 }
 
 TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
@@ -61,13 +74,17 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
         {"\xC4\x80\xC7\xBF\xE4\xB8\xAD\xF4\x8F\xBF\xBF", 200, 4},
         // U+FFFD written out and U+FFFD from a bad byte are the same code point.
         {"\xEF\xBF\xBD\x80", 0, 2},
-        {SpreadCjkTwice(), 823, 600},  // log2(300) = 8.2288...
+        {SpreadCjk(300, 7, 1), 823, 600},  // log2(300) = 8.2288..., wider than any one window of a script
+        // Past 4 KiB, counts 2 and 1 side by side: 2/3 log2(1500) + 1/3 log2(3000) = 10.8840...
+        {SpreadCjk(2000, 1, 2), 1088, 3000},
     };
-    for (const Case& c : cases) {
-        const auto measured = MeasureEntropy(c.text);
-        EXPECT_EQ(measured.entropy, c.entropy) << testing::PrintToString(c.text);
-        EXPECT_EQ(measured.length, c.length) << testing::PrintToString(c.text);
-    }
+    UnderEachWidth([&](DecodeWidth width) {
+        for (const Case& c : cases) {
+            const auto measured = MeasureEntropy(c.text);
+            EXPECT_EQ(measured.entropy, c.entropy) << testing::PrintToString(c.text) << static_cast<int>(width);
+            EXPECT_EQ(measured.length, c.length) << testing::PrintToString(c.text);
+        }
+    });
 }
 
 TEST(Entropy, EachBadByteIsOneReplacementAndSequencesAreCheckedByValue) {
@@ -103,10 +120,12 @@ TEST(Entropy, EachBadByteIsOneReplacementAndSequencesAreCheckedByValue) {
         const auto at_end = MeasureEntropy("0123456789" + c.bytes);
         EXPECT_EQ(at_end.length, 10 + c.code_points.size()) << testing::PrintToString(c.bytes);
         const std::string block = "abcdefghijklmnopqrstuvwxy\xC3\xA9" + c.bytes;
-        for (const std::size_t times : {std::size_t{1}, std::size_t{200}}) {
-            const auto measured = MeasureEntropy(Repeat(block, times) + std::string(70, 'z'));
-            EXPECT_EQ(measured.length, times * (26 + c.code_points.size()) + 70) << testing::PrintToString(c.bytes);
-        }
+        UnderEachWidth([&](DecodeWidth) {
+            for (const std::size_t times : {std::size_t{1}, std::size_t{200}}) {
+                const auto measured = MeasureEntropy(Repeat(block, times) + std::string(70, 'z'));
+                EXPECT_EQ(measured.length, times * (26 + c.code_points.size()) + 70) << testing::PrintToString(c.bytes);
+            }
+        });
     }
 }
 
@@ -160,9 +179,15 @@ TEST(Entropy, BlockWalkerDecodesSequencesCutByPartsAndBlocks) {
             text += std::string(piece.at - text.size(), 'x') + piece.bytes;
         }
         const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+        std::ranges::sort(expected);  // the order within a block is not kept
         EXPECT_EQ(ScanEngine::File::Utf8Scan::DecodeInto(bytes, bytes + text.size(), sink), expected.size());
-        std::ranges::sort(expected), std::ranges::sort(sink);  // the order within a block is not kept
-        EXPECT_EQ(std::u32string(sink), expected);
+        EXPECT_EQ((std::ranges::sort(sink), std::u32string(sink)), expected);
+        if (!ScanEngine::File::SupportsDecodeWidth(DecodeWidth::k32)) continue;
+        Collect wide;
+        using ScanEngine::File::Utf8Scan::Detail::DecodeBlockAvx2;
+        EXPECT_EQ(ScanEngine::File::Utf8Scan::DecodeInto<&DecodeBlockAvx2>(bytes, bytes + text.size(), wide),
+                  expected.size());
+        EXPECT_EQ((std::ranges::sort(wide), std::u32string(wide)), expected);
     }
 }
 

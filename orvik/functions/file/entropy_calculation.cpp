@@ -1,6 +1,7 @@
 #include "entropy_calculation.h"
 
 #include <array>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "common/non_copyable.h"
 #include "entropy_log.h"
 #include "utf8_scan.h"
+#include "utf8_scan_avx2.h"
 
 namespace ScanEngine::File {
 namespace {
@@ -68,11 +70,51 @@ public:
         added_ += 0x80 + 3;
     }
 
+    // Forms the terms of every count below kCached now, that of 0 being 0,
+    // for AddPage.
+    void FormSmallTerms() {
+        cache_[0] = 0;
+        for (std::size_t count = 1; count < kCached; ++count) cache_[count] = Term(count);
+        known_.fill(true);
+    }
+
+    // The terms of a page of counts in ascending order of code point, zero
+    // counts included (they add exactly 0): a branch on whether a code point
+    // occurs could not be predicted on a page half full. Runs of 16 zero
+    // counts are passed over. Needs FormSmallTerms first.
+    template <typename Count, std::size_t kSize>
+    void AddPage(const Count* page) {
+        static_assert(kSize % 16 == 0);
+        const bool quick = precision_ == Precision::kQuick;
+        double lane[4] = {page_lanes_[0], page_lanes_[1], page_lanes_[2], page_lanes_[3]};
+        for (std::size_t at = 0; at < kSize; at += 16) {
+            __m128i any = _mm_setzero_si128();
+            for (std::size_t part = 0; part < 16; part += 16 / sizeof(Count))
+                any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(page + at + part)));
+            if (_mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF) continue;
+            added_ += 16;
+            for (const Count* c = page + at; c != page + at + 16; c += 4) {
+                // The library's sum is one chain in ascending order; a quick
+                // one takes four lanes, which RoundingIsClear allows.
+                if ((c[0] | c[1] | c[2] | c[3]) >= kCached) {
+                    for (unsigned i = 0; i < 4; ++i) lane[quick ? i : 0] += c[i] < kCached ? cache_[c[i]] : Term(c[i]);
+                } else if (quick) {
+                    for (unsigned i = 0; i < 4; ++i) lane[i] += cache_[c[i]];
+                } else {
+                    for (unsigned i = 0; i < 4; ++i) lane[0] += cache_[c[i]];
+                }
+            }
+        }
+        for (unsigned i = 0; i < 4; ++i) page_lanes_[i] = lane[i];
+    }
+
     // The entropy in hundredths of a bit, rounded half away from zero; none
     // when the quick logarithms leave the rounding in doubt.
     std::optional<std::int64_t> Rounded() const {
-        const double scaled = -(sum_ + table_sum_) * 100;
-        if (precision_ == Precision::kQuick && !EntropyLog::RoundingIsClear(scaled, added_)) return std::nullopt;
+        const double pages = (page_lanes_[0] + page_lanes_[1]) + (page_lanes_[2] + page_lanes_[3]);
+        const double scaled = -((sum_ + table_sum_) + pages) * 100;
+        // Five more additions join the lanes and the parts.
+        if (precision_ == Precision::kQuick && !EntropyLog::RoundingIsClear(scaled, added_ + 5)) return std::nullopt;
         return std::llround(scaled);
     }
 
@@ -92,6 +134,7 @@ private:
     Precision precision_;
     double sum_ = 0;
     double table_sum_ = 0;  // exactly 0 unless AddTable ran
+    double page_lanes_[4] = {};  // exactly 0 unless AddPage ran; the library's sum uses the first only
     std::size_t added_ = 0;
     std::array<double, kCached> cache_;
     std::array<bool, kCached> known_{};
@@ -202,18 +245,16 @@ public:
         ++page[code_point % kPageSize];
     }
 
-    // Calls visit(count) for every code point that occurs, in ascending order.
-    template <typename Visit>
-    void EachInOrder(Visit visit) const {
-        for (std::size_t c = 0; c < kAscii; ++c) {
-            std::uint64_t count = first_page_[c];
-            for (const auto& lane : lanes_) count += lane[c];
-            if (count != 0) visit(count);
-        }
-        VisitPage(first_page_.data() + kAscii, kPageSize - kAscii, visit);
+    // Adds the terms of every count to `sum`, in ascending order of code
+    // point; the ASCII lanes are folded into the first page for it.
+    template <typename Sum>
+    void AddTo(Sum& sum) {
+        for (std::size_t c = 0; c < kAscii; ++c)
+            for (const auto& lane : lanes_) first_page_[c] += lane[c];
+        sum.template AddPage<Count, kPageSize>(first_page_.data());
         for (std::size_t word = 0; word < made_.size(); ++word) {
             for (std::uint64_t bits = made_[word]; bits != 0; bits &= bits - 1)
-                VisitPage(pages_[word * 64 + static_cast<unsigned>(std::countr_zero(bits))], kPageSize, visit);
+                sum.template AddPage<Count, kPageSize>(pages_[word * 64 + static_cast<unsigned>(std::countr_zero(bits))]);
         }
     }
 
@@ -223,20 +264,8 @@ private:
     static constexpr std::size_t kPageSize = 1024;
     static constexpr std::size_t kPages = 0x110000 / kPageSize;
 
-    // Visits the counts that are not zero, passing over empty stretches of
-    // a sparse page a group at a time.
-    template <typename Visit>
-    static void VisitPage(const Count* page, std::size_t size, Visit& visit) {
-        constexpr std::size_t kGroup = 16 / sizeof(Count);
-        for (std::size_t at = 0; at < size; at += kGroup) {
-            const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i*>(page + at));
-            if (_mm_movemask_epi8(_mm_cmpeq_epi32(group, _mm_setzero_si128())) == 0xFFFF) continue;
-            for (std::size_t c = at; c < at + kGroup; ++c)
-                if (page[c] != 0) visit(std::uint64_t{page[c]});
-        }
-    }
-
-    Count* MakePage(std::size_t index) {
+    // Out of the counting loop, which then keeps its state in registers.
+    [[gnu::noinline, gnu::cold]] Count* MakePage(std::size_t index) {
         owned_.push_back(std::make_unique<Count[]>(kPageSize));  // zero-filled
         made_[index / 64] |= std::uint64_t{1} << (index % 64);
         return owned_.back().get();
@@ -249,13 +278,36 @@ private:
     std::vector<std::unique_ptr<Count[]>> owned_;          // pages 1 and up, in the order made
 };
 
+// The decoding of long texts with 32 positions at a time, the whole
+// counting loop compiled for the instructions.
+template <typename Count>
+[[gnu::target("avx2,bmi"), gnu::flatten]] std::uint64_t CountWide(const unsigned char* at, const unsigned char* end,
+                                                                   CodePointCounts<Count>& counts) {
+    return DecodeInto<&Utf8Scan::Detail::DecodeBlockAvx2>(at, end, counts);
+}
+
+bool Detected(DecodeWidth width) {
+    static const bool wide = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+    }();
+    return width == DecodeWidth::k16 || (width == DecodeWidth::k32 && wide);
+}
+
+std::atomic<DecodeWidth>& ChosenWidth() {
+    static std::atomic<DecodeWidth> width{Detected(DecodeWidth::k32) ? DecodeWidth::k32 : DecodeWidth::k16};
+    return width;
+}
+
 template <typename Count>
 std::optional<TextEntropy> MeasureLongText(const unsigned char* at, const unsigned char* end, Precision precision) {
     const auto counts = std::make_unique<CodePointCounts<Count>>();
     TextEntropy result;
-    result.length = DecodeInto(at, end, *counts);
+    result.length = ChosenWidth().load(std::memory_order_relaxed) == DecodeWidth::k32 ? CountWide(at, end, *counts)
+                                                                                      : DecodeInto(at, end, *counts);
     EntropySum sum(result.length, precision);
-    counts->EachInOrder([&](std::uint64_t count) { sum.Add(count); });
+    sum.FormSmallTerms();
+    counts->AddTo(sum);
     const auto rounded = sum.Rounded();
     if (!rounded) return std::nullopt;
     result.entropy = *rounded;
@@ -263,6 +315,14 @@ std::optional<TextEntropy> MeasureLongText(const unsigned char* at, const unsign
 }
 
 }  // namespace
+
+bool SupportsDecodeWidth(DecodeWidth width) { return Detected(width); }
+
+bool SetDecodeWidth(DecodeWidth width) {
+    if (!Detected(width)) return false;
+    ChosenWidth().store(width, std::memory_order_relaxed);
+    return true;
+}
 
 TextEntropy MeasureEntropy(std::string_view text) {
     const auto at = reinterpret_cast<const unsigned char*>(text.data());

@@ -26,6 +26,14 @@ struct TextEntropy {
 // leaves the rounding in doubt: the result is the same.)
 TextEntropy MeasureEntropy(std::string_view text);
 
+// How texts past 4 KiB are decoded: 16 positions at a time, or 32 where the
+// processor has AVX2 (the default there). The results are the same; tests
+// and benchmarks choose each. SetDecodeWidth refuses a width the processor
+// lacks.
+enum class DecodeWidth { k16, k32 };
+bool SupportsDecodeWidth(DecodeWidth width);
+bool SetDecodeWidth(DecodeWidth width);
+
 // The code points MeasureEntropy counts, in text order.
 std::u32string DecodeForEntropy(std::string_view text);
 

@@ -149,6 +149,11 @@ inline void DecodePositions(const unsigned char* at, unsigned shift, BlockMasks&
     }
 }
 
+// One block of 64 positions, 16 at a time, with the baseline instruction set.
+inline void DecodeBlock(const unsigned char* at, BlockMasks& masks, std::uint32_t* values) {
+    for (unsigned part = 0; part < 64; part += 16) DecodePositions(at + part, part, masks, values + part);
+}
+
 }  // namespace Detail
 
 // What a block cannot hold, ASCII eight bytes at a time; returns the number
@@ -185,9 +190,10 @@ std::uint64_t DecodeRest(const unsigned char* at, const unsigned char* const end
 // byte exactly when no valid sequence started before it covers it: every
 // byte that is not a continuation byte is visited, so every valid lead is,
 // and the covered bytes follow from the valid leads alone. A block is thus
-// decoded at all its positions at once; a sequence is counted at its last
-// byte, a bad byte or surrogate as one U+FFFD.
-template <typename Sink>
+// decoded at all its positions at once (by `DecodeBlock`: the baseline's,
+// or a wider one); a sequence is counted at its last byte, a bad byte or
+// surrogate as one U+FFFD.
+template <auto DecodeBlock = &Detail::DecodeBlock, typename Sink>
 std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end, Sink& sink) {
     std::uint64_t total = 0;
     // A block reads three bytes before it and three after it.
@@ -216,7 +222,7 @@ std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end
         }
         alignas(16) std::uint32_t values[64];
         Detail::BlockMasks masks;
-        for (unsigned part = 0; part < 64; part += 16) Detail::DecodePositions(at + part, part, masks, values + part);
+        DecodeBlock(at, masks, values);
         const std::uint64_t valid2 = masks.valid & ~masks.valid34;
         const std::uint64_t valid3 = masks.valid34 & ~masks.valid4 & ~masks.surrogate;
         const std::uint64_t covered = masks.valid << 1 | masks.valid34 << 2 | masks.valid4 << 3 | carried_covered;
