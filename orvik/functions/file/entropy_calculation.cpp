@@ -108,13 +108,18 @@ public:
         for (unsigned i = 0; i < 4; ++i) page_lanes_[i] = lane[i];
     }
 
+    // After the last AddPage: its lanes join the sum (exactly, for the
+    // library's single chain, the others being 0).
+    void JoinPages() {
+        sum_ += (page_lanes_[0] + page_lanes_[1]) + (page_lanes_[2] + page_lanes_[3]);
+        added_ += 4;
+    }
+
     // The entropy in hundredths of a bit, rounded half away from zero; none
     // when the quick logarithms leave the rounding in doubt.
     std::optional<std::int64_t> Rounded() const {
-        const double pages = (page_lanes_[0] + page_lanes_[1]) + (page_lanes_[2] + page_lanes_[3]);
-        const double scaled = -((sum_ + table_sum_) + pages) * 100;
-        // Five more additions join the lanes and the parts.
-        if (precision_ == Precision::kQuick && !EntropyLog::RoundingIsClear(scaled, added_ + 5)) return std::nullopt;
+        const double scaled = -(sum_ + table_sum_) * 100;
+        if (precision_ == Precision::kQuick && !EntropyLog::RoundingIsClear(scaled, added_)) return std::nullopt;
         return std::llround(scaled);
     }
 
@@ -134,7 +139,7 @@ private:
     Precision precision_;
     double sum_ = 0;
     double table_sum_ = 0;  // exactly 0 unless AddTable ran
-    double page_lanes_[4] = {};  // exactly 0 unless AddPage ran; the library's sum uses the first only
+    double page_lanes_[4] = {};  // AddPage's sums; the library's uses the first only
     std::size_t added_ = 0;
     std::array<double, kCached> cache_;
     std::array<bool, kCached> known_{};
@@ -308,6 +313,7 @@ std::optional<TextEntropy> MeasureLongText(const unsigned char* at, const unsign
     EntropySum sum(result.length, precision);
     sum.FormSmallTerms();
     counts->AddTo(sum);
+    sum.JoinPages();
     const auto rounded = sum.Rounded();
     if (!rounded) return std::nullopt;
     result.entropy = *rounded;
