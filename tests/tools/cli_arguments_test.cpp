@@ -27,7 +27,8 @@ TEST(CliArguments, TypesValuesByDeclarationOrByExplicitKindAndBindsOutputsWithFr
         {"path=C:\\x=y", Arg::Str("path", "C:\\x=y")},
         {"pid=0x10", Arg::Int("pid", 16)},
         {"pid=18446744073709551615", Arg::Int("pid", -1)},
-        {"pid:str=a\\0b\\x41", Arg::Str("pid", std::string("a\0bA", 4))},
+        {"pid:esc=a\\0b\\x41", Arg::Str("pid", std::string("a\0bA", 4))},
+        {"pid:str=C:\\new", Arg::Str("pid", "C:\\new")},
         {"path:undef", Arg::Undefined("path")},
         // Outputs are bound with fresh references.
         {"text=@", Arg::OutStr("text", 1)},

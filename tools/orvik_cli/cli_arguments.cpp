@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
+
+#include "near_names.h"
 
 namespace OrvikCli {
 namespace {
@@ -25,6 +29,18 @@ std::int64_t ParseInteger(const std::string& name, const std::string& text) {
     if (text.empty() || std::isspace(static_cast<unsigned char>(text[0])) || *end != '\0' || errno == ERANGE)
         throw std::invalid_argument("argument '" + name + "': '" + text + "' is not an integer");
     return static_cast<std::int64_t>(value);
+}
+
+// A name the function does not declare: the near declared name if there
+// is one, else how to pass it anyway.
+std::invalid_argument Undeclared(const std::string& name, const ScanEngine::ArgumentDescriptor* list) {
+    std::vector<std::string_view> names;
+    for (; list != nullptr && list->name != nullptr; ++list) names.emplace_back(list->name);
+    const std::string hint = DidYouMean(name, names);
+    return std::invalid_argument("argument '" + name + "' is not declared" +
+                                 (hint.empty() ? "; to pass it anyway, give its kind: " + name + ":int=... or " +
+                                                     name + ":str=..."
+                                               : hint));
 }
 
 int HexDigit(char c) {
@@ -99,7 +115,8 @@ RefHost::Arg ParseCallArgument(const std::string& word, const ScanEngine::Argume
     if (type.empty() && !value.empty() && value[0] == '@') {
         std::string kind = value.substr(1);
         if (kind.empty()) {
-            if (d == nullptr || d->address_kind == ScanEngine::AddressKind::Input)
+            if (d == nullptr) throw Undeclared(name, declared);
+            if (d->address_kind == ScanEngine::AddressKind::Input)
                 throw std::invalid_argument("argument '" + name + "' is not a declared output; use @int or @str");
             kind = d->address_kind == ScanEngine::AddressKind::IntegerOutput ? "int" : "str";
         }
@@ -109,14 +126,13 @@ RefHost::Arg ParseCallArgument(const std::string& word, const ScanEngine::Argume
     }
 
     if (type.empty()) {
-        if (d == nullptr)
-            throw std::invalid_argument("argument '" + name + "' is not declared; give its kind as " + name +
-                                        ":int=... or " + name + ":str=...");
+        if (d == nullptr) throw Undeclared(name, declared);
         type = d->value_kind == ScanEngine::ArgKind::String ? "str" : "int";
     }
     if (type == "int") return RefHost::Arg::Int(name, ParseInteger(name, value));
-    if (type == "str") return RefHost::Arg::Str(name, Unescape(value));
-    throw std::invalid_argument("'" + word + "': unknown kind '" + type + "' (int, str or undef)");
+    if (type == "str") return RefHost::Arg::Str(name, value);
+    if (type == "esc") return RefHost::Arg::Str(name, Unescape(value));
+    throw std::invalid_argument("'" + word + "': unknown kind '" + type + "' (int, str, esc or undef)");
 }
 
 }  // namespace OrvikCli

@@ -1,9 +1,11 @@
 // Turns command-line words of the tool into argument values for a call. Pure.
 //
 //   name=VALUE       typed by the function's declaration: an integer
-//                    (decimal, 0x-hex, negative) or a string
+//                    (decimal, 0x-hex, negative) or a string, taken as it
+//                    stands (a Windows path keeps its backslashes)
 //   name:int=VALUE   an integer value whatever the declaration says
-//   name:str=VALUE   a string value; \n \t \\ \" \0 and \xHH are unescaped
+//   name:str=VALUE   a string value, as it stands
+//   name:esc=VALUE   a string value; \n \t \\ \" \0 and \xHH are unescaped
 //   name=@           binds an output variable of the declared kind
 //   name=@int        binds an integer variable; name=@str a string variable
 //   name:undef       passes the argument with an undefined value
