@@ -1,6 +1,7 @@
 // The tool as a user runs it: words in, exit code and the text on each stream out.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,11 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         std::string out, err;  // a part of each stream ("" for an empty stream)
     };
     const std::string state = ORVIK_SOURCE_DIR "/examples/host-state.json";
+    const std::string bytes = testing::TempDir() + "tool_test_bytes.txt";
+    std::FILE* file = std::fopen(bytes.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fputs("a\xff\r\n", file);
+    std::fclose(file);
     const Case cases[] = {
         // A Windows path arrives as typed: 15 characters, no tab, line feed or 'A'.
         {{"call", "entropy", "text=C:\\temp\\new\\x41", "length=@"}, 0, "variable length (ref 1) = 15\n", ""},
@@ -43,6 +49,14 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         {{"call", "entropy", "zzzz=a"}, 3, "", "zzzz:int=... or zzzz:str=..."},
         {{"call", "get_process_info", "query_pid=12x"}, 3, "", "'12x' is not an integer"},
         {{"call", "entropy", "text=@float"}, 3, "", "a binding is @, @int or @str"},
+        // JSON: kinds, level names, bytes that are not UTF-8 as hex.
+        {{"call", "--json", "entropy", "text=ab", "length=@"}, 0,
+         R"("result":100,"variables":[{"kind":"integer","name":"length","ref":1,"value":2}]})", ""},
+        {{"call", "--json", "read_text_file", "path=" + bytes, "text=@"}, 0, R"("hex":"61ff0d0a")", ""},
+        {{"call", "read_text_file", "path=" + bytes + ".missing", "text=@"}, 0, "log error: cannot open file for reading", ""},
+        {{"describe", "get_avc_verdict"}, 0, "orvik call get_avc_verdict path=<string> [unique_file_id=<string>] id=<", ""},
+        {{"describe", "--json", "entropy"}, 0, R"("direction":"out","kind":"integer","label":"LENGTH","name":"length")", ""},
+        {{"describe", "entrpy"}, 3, "", "no function 'entrpy' (did you mean 'entropy'?)"},
         // A host-state file that cannot be read.
         {{"call", "--host-state", state + ".missing", "entropy", "text=a"}, 1, "", "cannot open"},
     };
@@ -55,6 +69,18 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
             else EXPECT_NE(stream->find(part), std::string::npos) << words << ": " << *stream;
         }
     }
+}
+
+// The committed reference is what `orvik doc` writes now.
+TEST(Tool, CommittedReferenceIsCurrent) {
+    Buffers console;
+    ASSERT_EQ(OrvikCli::RunTool({"doc", "-"}, console), 0);
+    std::FILE* file = std::fopen(ORVIK_SOURCE_DIR "/docs/functions.md", "rb");
+    ASSERT_NE(file, nullptr) << "docs/functions.md is missing: run orvik doc";
+    std::string committed(1 << 20, '\0');
+    committed.resize(std::fread(committed.data(), 1, committed.size(), file));
+    std::fclose(file);
+    EXPECT_EQ(committed, console.out) << "docs/functions.md is stale: run orvik doc";
 }
 
 }  // namespace

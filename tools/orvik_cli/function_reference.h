@@ -1,0 +1,24 @@
+// What the tool says about a function, from its one declaration in the
+// function table: a synopsis, a description (text or JSON) and the
+// reference page of every function. Pure.
+#pragma once
+
+#include <json/value.h>
+
+#include <string>
+
+#include "orvik/context/function_catalogue.h"
+
+namespace OrvikCli {
+
+// "NAME arg=<integer> [out=@string] ...": required arguments bare, optional ones in brackets.
+std::string Synopsis(const ScanEngine::FunctionEntry& entry);
+
+// Name, synopsis, description and a line per argument.
+std::string DescribeText(const ScanEngine::FunctionEntry& entry);
+Json::Value DescribeJson(const ScanEngine::FunctionEntry& entry);
+
+// docs/functions.md: one section per function, in the table's order.
+std::string ReferenceMarkdown();
+
+}  // namespace OrvikCli
