@@ -1,5 +1,6 @@
 // The tool's argument words: a bad word is refused with invalid_argument alone; a good one keeps its name and takes
-// one variable per binding; integers and quoted texts read back as written; Unescape undoes Quote.
+// one variable per binding; integers and quoted texts read back as written (plain texts verbatim, escaped ones
+// through Unescape, which undoes Quote).
 #include <stdexcept>
 
 #include "fuzz_check.h"
@@ -22,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(OrvikCli::Unescape(inside) == bytes);
     std::uint32_t ref = 0;
     FUZZ_CHECK(OrvikCli::ParseCallArgument("n=" + std::to_string(number), kDeclared, ref).integer == number);
-    FUZZ_CHECK(OrvikCli::ParseCallArgument("x:str=" + inside, kDeclared, ref).text == bytes && ref == 0);
+    FUZZ_CHECK(OrvikCli::ParseCallArgument("x:esc=" + inside, kDeclared, ref).text == bytes && ref == 0);
+    FUZZ_CHECK(OrvikCli::ParseCallArgument("s=" + inside, kDeclared, ref).text == inside && ref == 0);
     try {
         const RefHost::Arg arg = OrvikCli::ParseCallArgument(word, kDeclared, ref);
         FUZZ_CHECK(!arg.name.empty() && word.starts_with(arg.name) && arg.name.find_first_of(":=") == std::string::npos);

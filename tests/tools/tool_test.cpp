@@ -22,11 +22,19 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         std::string out, err;  // a part of each stream ("" for an empty stream)
     };
     const std::string state = ORVIK_SOURCE_DIR "/examples/host-state.json";
-    const std::string bytes = testing::TempDir() + "tool_test_bytes.txt";
-    std::FILE* file = std::fopen(bytes.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("a\xff\r\n", file);
-    std::fclose(file);
+    const auto write = [](const std::string& name, const char* text) {
+        const std::string path = testing::TempDir() + name;
+        std::FILE* file = std::fopen(path.c_str(), "wb");
+        std::fputs(text, file);
+        std::fclose(file);
+        return path;
+    };
+    const std::string bytes = write("tool_test_bytes.txt", "a\xff\r\n");
+    // State carries from call to call; the second expectation fails.
+    const std::string suite = write("tool_test.suite", "# verdicts\r\nset_avc_verdict path=C:\\a id=1 value=-2 "
+        "scan_depth=1 ttl=9\nget_avc_verdict path=C:\\a id=1 current_scan_depth=0 value=@\n\nexpect value=-2\n"
+        "expect log missing\n");
+    const std::string bad_suite = write("tool_test_bad.suite", "entropy text=a\nexpect\n");
     const Case cases[] = {
         // A Windows path arrives as typed: 15 characters, no tab, line feed or 'A'.
         {{"call", "entropy", "text=C:\\temp\\new\\x41", "length=@"}, 0, "variable length (ref 1) = 15\n", ""},
@@ -57,6 +65,9 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         {{"describe", "get_avc_verdict"}, 0, "orvik call get_avc_verdict path=<string> [unique_file_id=<string>] id=<", ""},
         {{"describe", "--json", "entropy"}, 0, R"("direction":"out","kind":"integer","label":"LENGTH","name":"length")", ""},
         {{"describe", "entrpy"}, 3, "", "no function 'entrpy' (did you mean 'entropy'?)"},
+        // Suites.
+        {{"run", suite}, 4, "FAILED " + suite + ":6: no log line contains 'missing'\n1 passed, 1 failed\n", ""},
+        {{"run", bad_suite}, 3, "result: 0", bad_suite + ":2: an expectation is"},
         // A host-state file that cannot be read.
         {{"call", "--host-state", state + ".missing", "entropy", "text=a"}, 1, "", "cannot open"},
     };

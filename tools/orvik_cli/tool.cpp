@@ -2,29 +2,23 @@
 
 #include <windows.h>
 
-#include <json/writer.h>
-
 #include <cctype>
-#include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <exception>
-#include <map>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "cli_arguments.h"
+#include "call_session.h"
+#include "common/format_string.h"
+#include "common/utf.h"
 #include "exit_codes.h"
 #include "function_reference.h"
 #include "near_names.h"
-#include "common/format_string.h"
-#include "common/utf.h"
-#include "host/host_state_file.h"
-#include "host/loaded_module.h"
 #include "orvik/context/function_catalogue.h"
+#include "output_text.h"
+#include "suite.h"
 
 namespace OrvikCli {
 namespace {
@@ -41,6 +35,12 @@ constexpr const char* kUsage = R"(usage:
   orvik call [OPTION ...] NAME [ARGUMENT ...]
       calls NAME in a fresh reference host and prints the result, every
       variable written, every log line and every host service call
+  orvik run [OPTION ...] FILE
+      runs a suite: one call per line in one host, so that state carries
+      from call to call, with expectations; FILE - is standard input.
+      Lines: # comment | host-state FILE | reset | [OPTION ...] NAME [ARG ...]
+      | expect result=N | expect NAME=VALUE | expect log TEXT
+      | expect host OPERATION. Ends with "N passed, M failed".
 
 arguments (each word is taken as it stands: quote it for the shell only):
   name=VALUE       value of the declared kind: integer (decimal, 0x-hex,
@@ -103,56 +103,10 @@ bool Matches(const std::string& name, const std::string& pattern) {
     return j == p.size();
 }
 
-// One line of JSON.
-std::string JsonLine(const Json::Value& value) {
-    Json::StreamWriterBuilder builder;
-    builder["indentation"] = "";
-    builder["emitUTF8"] = true;
-    builder["precision"] = 6;
-    return Json::writeString(builder, value) + "\n";
-}
-
-const char* LevelName(std::uint32_t level) {
-    static constexpr const char* kNames[] = {"info", "warning", "error"};
-    return level < 3 ? kNames[level] : "level?";
-}
-
-// Every byte a valid UTF-8 sequence: shown as text in JSON; other texts
-// go out as hex so that no byte is lost.
-bool IsUtf8(std::string_view text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3
-                                 : lead >= 0xF0 && lead < 0xF5                   ? 4 : 0;
-        if (length == 0 || i + length > text.size()) return false;
-        std::uint32_t value = lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            value = value << 6 | (next & 0x3F);
-        }
-        static constexpr std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (length > 1 && (value < kLeast[length] || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
-std::string Hex(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * bytes.size());
-    for (const char c : bytes) {
-        out += kDigits[static_cast<unsigned char>(c) >> 4];
-        out += kDigits[static_cast<unsigned char>(c) & 15];
-    }
-    return out;
-}
-
-int List(RefHost::HostEngine& engine, const std::string& pattern, bool json, Console& console) {
+int List(const std::vector<RefHost::Registration>& registrations, const std::string& pattern, bool json,
+         Console& console) {
     std::size_t shown = 0;
-    for (const RefHost::Registration& r : engine.Registrations()) {
+    for (const RefHost::Registration& r : registrations) {
         if (!Matches(r.name, pattern)) continue;
         ++shown;
         const ScanEngine::FunctionEntry* entry = FindFunction(r.name);
@@ -166,160 +120,10 @@ int List(RefHost::HostEngine& engine, const std::string& pattern, bool json, Con
         if (entry != nullptr) console.Out("    " + Synopsis(*entry) + "\n");
     }
     if (json) return ExitCode::kRan;
-    if (pattern.empty()) console.Out(Common::FormatString("%zu functions registered\n", engine.Registrations().size()));
+    if (pattern.empty()) console.Out(Common::FormatString("%zu functions registered\n", registrations.size()));
     else
         console.Out(Common::FormatString("%zu of %zu functions registered match '%s'\n", shown,
-                                         engine.Registrations().size(), pattern.c_str()));
-    return ExitCode::kRan;
-}
-
-ToolError Usage(const std::string& message) { return ToolError(ExitCode::kUsage, message); }
-
-std::uint64_t OptionValue(const std::vector<std::string>& words, std::size_t& i) {
-    if (i + 1 >= words.size()) throw Usage(words[i] + " needs a value");
-    const std::string& text = words[++i];
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0') throw Usage(words[i - 1] + ": '" + text + "' is not a number");
-    return value;
-}
-
-std::string OptionText(const std::vector<std::string>& words, std::size_t& i) {
-    if (i + 1 >= words.size()) throw Usage(words[i] + " needs a value");
-    return words[++i];
-}
-
-std::string ReadTextFile(const std::string& path) {
-    const std::wstring wide = Common::Utf8ToWide(path.c_str(), path.size());
-    std::unique_ptr<FILE, int (*)(FILE*)> file(_wfopen(wide.c_str(), L"rb"), &std::fclose);
-    if (!file) throw ToolError(ExitCode::kRuntimeError, "cannot open '" + path + "'");
-    std::string text;
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) text.append(buffer, n);
-    return text;
-}
-
-std::string JoinArgs(const std::vector<std::string>& args) {
-    std::string text;
-    for (const auto& a : args) text += (text.empty() ? "" : ", ") + a;
-    return text;
-}
-
-// What `call` was asked for: the function, its argument words and the options.
-struct CallRequest {
-    std::string name;
-    std::vector<std::string> arguments;
-    std::vector<std::string> state_files;
-    std::uint64_t uid = 1001;
-    std::uint64_t pid = GetCurrentProcessId();
-    bool with_process = true;
-    bool with_token = true;
-    bool json = false;
-};
-
-// Options may stand anywhere after `call`; the first other word names the function.
-CallRequest ParseCall(const std::vector<std::string>& words) {
-    CallRequest request;
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        if (word == "--uid") request.uid = OptionValue(words, i);
-        else if (word == "--pid") request.pid = OptionValue(words, i);
-        else if (word == "--no-process") request.with_process = false;
-        else if (word == "--no-token") request.with_token = false;
-        else if (word == "--host-state") request.state_files.push_back(OptionText(words, i));
-        else if (word == "--json") request.json = true;
-        else if (word.rfind("--", 0) == 0)
-            throw Usage("unknown option '" + word + "'" +
-                        DidYouMean(word, {"--uid", "--pid", "--no-process", "--no-token", "--host-state", "--json"}));
-        else if (request.name.empty()) request.name = word;
-        else request.arguments.push_back(word);
-    }
-    if (request.name.empty()) throw Usage("call needs a function name");
-    return request;
-}
-
-int Call(RefHost::LoadedModule& module, RefHost::HostEngine& engine, const CallRequest& request, Console& console) {
-    const ScanEngine::FunctionEntry* entry = FindFunction(request.name);
-    std::vector<RefHost::Arg> args;
-    std::map<std::uint32_t, std::string> bound;  // variable reference -> argument name
-    std::uint32_t next_ref = 0;
-    for (const std::string& word : request.arguments) {
-        try {
-            args.push_back(ParseCallArgument(word, entry ? entry->arguments : nullptr, next_ref));
-        } catch (const std::invalid_argument& error) {
-            throw ToolError(ExitCode::kMalformedCall, request.name + ": " + error.what());
-        }
-        if (args.back().storage != ScanEngine::Abi::kStorageNone)
-            bound[static_cast<std::uint32_t>(args.back().integer)] = args.back().name;
-    }
-    for (const std::string& file : request.state_files) {
-        try {
-            RefHost::LoadHostState(ReadTextFile(file), engine.Services());
-        } catch (const std::runtime_error& error) {
-            throw ToolError(ExitCode::kRuntimeError, file + ": " + error.what());
-        }
-    }
-    RefHost::HostCallContext call(engine.Services().Objects());
-    if (request.with_process) {
-        call.process_uid = request.uid;
-        call.process_id = request.pid;
-        call.resolve_process[request.uid] = {0, request.pid};
-        call.resolve_suppression[request.uid] = {0, request.pid};
-        if (!request.with_token) call.process_info = RefHost::ProcessInfoMode::WithoutToken;
-    } else {
-        call.process_info = RefHost::ProcessInfoMode::None;
-    }
-
-    const auto started = std::chrono::steady_clock::now();
-    const RefHost::CallResult result = module.Call(request.name, args, call);
-    const std::chrono::duration<double, std::micro> elapsed = std::chrono::steady_clock::now() - started;
-    const auto name_of = [&](std::uint32_t ref) { return bound.count(ref) ? bound[ref] : std::string("?"); };
-    if (request.json) {
-        Json::Value out(Json::objectValue);
-        out["function"] = request.name;
-        out["result"] = Json::Int64{result.result};
-        out["elapsed_us"] = elapsed.count();
-        out["variables"] = out["log"] = out["host_calls"] = Json::Value(Json::arrayValue);
-        for (const auto& [ref, variable] : result.variables) {
-            Json::Value v(Json::objectValue);
-            v["name"] = name_of(ref);
-            v["ref"] = ref;
-            if (variable.kind == RefHost::Variable::Kind::Integer) {
-                v["kind"] = "integer";
-                v["value"] = static_cast<Json::Int64>(variable.integer);
-            } else {
-                v["kind"] = "string";
-                if (IsUtf8(variable.text)) v["value"] = variable.text;
-                else v["hex"] = Hex(variable.text);
-            }
-            out["variables"].append(v);
-        }
-        for (const auto& line : result.log) {
-            Json::Value l(Json::objectValue);
-            l["level"] = LevelName(line.level);
-            l["text"] = IsUtf8(line.text) ? line.text : Hex(line.text);
-            out["log"].append(l);
-        }
-        for (const auto& host_call : engine.Services().Journal().All()) {
-            Json::Value h(Json::objectValue);
-            h["operation"] = host_call.operation;
-            h["args"] = Json::Value(Json::arrayValue);
-            for (const auto& a : host_call.args) h["args"].append(IsUtf8(a) ? a : Hex(a));
-            out["host_calls"].append(h);
-        }
-        console.Out(JsonLine(out));
-        return ExitCode::kRan;
-    }
-    console.Out("result: " + std::to_string(result.result) + "\n");
-    for (const auto& [ref, variable] : result.variables) {
-        const std::string value = variable.kind == RefHost::Variable::Kind::Integer
-                                      ? std::to_string(static_cast<std::int64_t>(variable.integer))
-                                      : Quote(variable.text);
-        console.Out("variable " + name_of(ref) + " (ref " + std::to_string(ref) + ") = " + value + "\n");
-    }
-    for (const auto& line : result.log) console.Out("log " + std::string(LevelName(line.level)) + ": " + line.text + "\n");
-    for (const auto& host_call : engine.Services().Journal().All())
-        console.Out("host: " + host_call.operation + "(" + JoinArgs(host_call.args) + ")\n");
+                                         registrations.size(), pattern.c_str()));
     return ExitCode::kRan;
 }
 
@@ -370,39 +174,26 @@ int Run(const std::vector<std::string>& words, Console& console) {
     }
     if (words[0] == "describe") return Describe(words, console);
     if (words[0] == "doc") return Doc(words, console);
-    if (words[0] != "list" && words[0] != "call")
+    if (words[0] == "run") return RunSuite(words, console);
+    if (words[0] == "call") {
+        const CallRequest request = ParseCall(words, 1);
+        Session session(console);
+        PrintOutcome(session.Call(request), request.json, console);
+        return ExitCode::kRan;
+    }
+    if (words[0] != "list")
         throw Usage("unknown command '" + words[0] + "'" +
-                    DidYouMean(words[0], {"list", "call", "describe", "doc", "help"}) +
+                    DidYouMean(words[0], {"list", "call", "run", "describe", "doc", "help"}) +
                     "; 'orvik --help' lists the commands");
-    CallRequest request;
-    if (words[0] == "call") request = ParseCall(words);
-    bool list_json = false;
+    bool json = false;
     std::string pattern;
-    for (std::size_t i = 1; words[0] == "list" && i < words.size(); ++i) {
-        if (words[i] == "--json") list_json = true;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (words[i] == "--json") json = true;
         else if (!pattern.empty() || words[i].rfind("--", 0) == 0) throw Usage("list takes --json and one pattern");
         else pattern = words[i];
     }
-
-    RefHost::HostEngine engine;
-    RefHost::LoadedModule module;
-    if (const std::int32_t status = module.Init(engine); status != 0) {
-        console.Err(Common::FormatString("orvik: module initialisation failed (%d)\n", status));
-        for (const auto& line : engine.StartupLog())
-            console.Err("log " + std::string(LevelName(line.level)) + ": " + line.text + "\n");
-        return ExitCode::kRuntimeError;
-    }
-    if (words[0] == "list") return List(engine, pattern, list_json, console);
-    try {
-        module.HandlerOf(request.name);
-    } catch (const std::runtime_error&) {
-        std::vector<std::string_view> names;
-        for (const RefHost::Registration& r : engine.Registrations()) names.emplace_back(r.name);
-        throw ToolError(ExitCode::kMalformedCall, "no function '" + request.name + "' is registered" +
-                                                      DidYouMean(request.name, names) +
-                                                      "; 'orvik list' shows them");
-    }
-    return Call(module, engine, request, console);
+    Session session(console);
+    return List(session.Registrations(), pattern, json, console);
 }
 
 }  // namespace

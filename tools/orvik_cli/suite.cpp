@@ -1,0 +1,158 @@
+#include "suite.h"
+
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+
+#include "call_session.h"
+#include "cli_arguments.h"
+#include "common/child_process.h"
+#include "exit_codes.h"
+#include "output_text.h"
+
+namespace OrvikCli {
+namespace {
+
+std::string ReadSuite(const std::string& path) {
+    if (path != "-") return ReadTextFile(path);
+    std::string text;
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) text.append(buffer, n);
+    return text;
+}
+
+// A state file named in a suite is found next to it unless its path is absolute.
+std::string BesideSuite(const std::string& suite, const std::string& path) {
+    const bool absolute = path.starts_with('/') || path.starts_with('\\') || (path.size() > 1 && path[1] == ':');
+    const std::size_t slash = suite.find_last_of("/\\");
+    return absolute || suite == "-" || slash == std::string::npos ? path : suite.substr(0, slash + 1) + path;
+}
+
+std::int64_t ExpectedInteger(const std::string& text) {
+    std::uint32_t unused = 0;
+    const RefHost::Arg parsed = ParseCallArgument("value:int=" + text, nullptr, unused);
+    return parsed.integer;
+}
+
+// What is wrong with the outcome, or nothing when the expectation holds.
+std::optional<std::string> Check(const std::vector<std::string>& words, const std::string& rest,
+                                 const CallOutcome& outcome) {
+    if (words.size() >= 2 && (words[1] == "log" || words[1] == "host")) {
+        if (words[1] == "log") {
+            for (const auto& line : outcome.log)
+                if (line.text.find(rest) != std::string::npos) return std::nullopt;
+            return "no log line contains '" + rest + "'";
+        }
+        for (const auto& call : outcome.host_calls)
+            if (call.operation == rest) return std::nullopt;
+        return "no host call " + rest;
+    }
+    const std::size_t equals = rest.find('=');
+    if (equals == std::string::npos || equals == 0)
+        throw std::invalid_argument("an expectation is result=N, NAME=VALUE, log TEXT or host OPERATION");
+    const std::string name = rest.substr(0, equals), value = rest.substr(equals + 1);
+    if (name == "result") {
+        const std::int64_t expected = ExpectedInteger(value);
+        if (outcome.result == expected) return std::nullopt;
+        return "result " + std::to_string(outcome.result) + ", expected " + std::to_string(expected);
+    }
+    for (const CallOutcome::Written& w : outcome.variables) {
+        if (w.name != name) continue;
+        if (w.is_integer) {
+            const std::int64_t expected = ExpectedInteger(value);
+            if (w.integer == expected) return std::nullopt;
+            return name + " = " + std::to_string(w.integer) + ", expected " + std::to_string(expected);
+        }
+        if (w.text == value) return std::nullopt;
+        return name + " = " + Quote(w.text) + ", expected " + Quote(value);
+    }
+    return "no variable '" + name + "' was written";
+}
+
+}  // namespace
+
+int RunSuite(const std::vector<std::string>& words, Console& console) {
+    const CallRequest options = ParseCall(words, 1, true);
+    if (options.name.empty() || !options.arguments.empty()) throw Usage("run takes options and one suite file");
+    const std::string& path = options.name;
+    const std::string text = ReadSuite(path);
+
+    Session session(console);
+    const auto load_states = [&] {
+        for (const std::string& file : options.state_files) session.LoadState(file);
+    };
+    load_states();
+    std::optional<CallOutcome> last;
+    std::size_t passed = 0, failed = 0, number = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string where = path + ":" + std::to_string(number) + ": ";
+        std::vector<std::string> parts;
+        try {
+            if (const Common::Error error = Common::SplitCommandLine(line, parts))
+                throw std::invalid_argument(error.Message());
+            if (parts.empty() || parts[0].starts_with('#')) continue;
+            if (parts[0] == "reset" && parts.size() == 1) {
+                session.Reset();
+                load_states();
+                last.reset();
+            } else if (parts[0] == "host-state" && parts.size() == 2) {
+                session.LoadState(BesideSuite(path, parts[1]));
+            } else if (parts[0] == "expect") {
+                if (!last) throw std::invalid_argument("an expectation needs a call before it");
+                const std::size_t start = line.find("expect") + 6 + 1;
+                std::string rest = start < line.size() ? line.substr(start) : "";
+                if (parts.size() >= 2 && (parts[1] == "log" || parts[1] == "host"))
+                    rest = rest.substr(rest.find(parts[1]) + parts[1].size() + 1 <= rest.size()
+                                           ? rest.find(parts[1]) + parts[1].size() + 1 : rest.size());
+                else if (parts.size() == 2) rest = parts[1];
+                else throw std::invalid_argument("an expectation is result=N, NAME=VALUE, log TEXT or host OPERATION");
+                const auto wrong = Check(parts, rest, *last);
+                if (!wrong) {
+                    ++passed;
+                    continue;
+                }
+                ++failed;
+                console.Out(options.json ? JsonLine([&] {
+                    Json::Value v(Json::objectValue);
+                    v["line"] = static_cast<Json::UInt64>(number);
+                    v["failed"] = *wrong;
+                    return v;
+                }())
+                                         : "FAILED " + where + *wrong + "\n");
+            } else {
+                // The run's options hold for the call unless its line says otherwise.
+                std::vector<std::string> call_words = {"call", "--uid", std::to_string(options.uid)};
+                if (options.pid != 0) call_words.insert(call_words.end(), {"--pid", std::to_string(options.pid)});
+                if (!options.with_process) call_words.push_back("--no-process");
+                if (!options.with_token) call_words.push_back("--no-token");
+                call_words.insert(call_words.end(), parts.begin(), parts.end());
+                CallRequest request = ParseCall(call_words, 1);
+                for (std::string& file : request.state_files) file = BesideSuite(path, file);
+                if (!options.json) console.Out("> " + line + "\n");
+                last = session.Call(request);
+                PrintOutcome(*last, options.json, console);
+            }
+        } catch (const ToolError& error) {
+            throw ToolError(error.code, where + error.what());
+        } catch (const std::invalid_argument& error) {
+            throw ToolError(ExitCode::kMalformedCall, where + error.what());
+        }
+    }
+    if (options.json) {
+        Json::Value summary(Json::objectValue);
+        summary["passed"] = static_cast<Json::UInt64>(passed);
+        summary["failed"] = static_cast<Json::UInt64>(failed);
+        console.Out(JsonLine(summary));
+    } else {
+        console.Out(std::to_string(passed) + " passed, " + std::to_string(failed) + " failed\n");
+    }
+    return failed == 0 ? ExitCode::kRan : ExitCode::kExpectationFailed;
+}
+
+}  // namespace OrvikCli
