@@ -21,6 +21,7 @@
 #include "host/host_state_file.h"
 #include "host/loaded_module.h"
 #include "orvik/context/function_catalogue.h"
+#include "tools/orvik_cli/version.h"
 
 namespace OrvikCli {
 namespace {
@@ -29,6 +30,7 @@ constexpr const char* kUsage = R"(usage:
   orvik list [PATTERN]
       the registered functions with their arguments; PATTERN keeps the
       names that contain it, or match it where it has * or ?
+  orvik --version  the version (the DLL's version resource carries the same)
   orvik call [OPTION ...] NAME [ARGUMENT ...]
       calls NAME in a fresh reference host and prints the result, every
       variable written, every log line and every host service call
@@ -229,6 +231,10 @@ int Run(const std::vector<std::string>& words, Console& console) {
     if (words.empty()) {
         console.Err(kUsage);
         return ExitCode::kUsage;
+    }
+    if (words[0] == "--version" || words[0] == "version") {
+        console.Out(std::string("orvik ") + kVersion + "\n");
+        return ExitCode::kRan;
     }
     if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
         console.Out(kUsage);
