@@ -1,9 +1,12 @@
 // The tool as a user runs it: words in, exit code and the text on each stream out.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "common/utf.h"
+#include "host/loaded_module.h"
 #include "tools/orvik_cli/tool.h"
 
 namespace {
@@ -54,6 +57,34 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
             if (part.empty()) EXPECT_EQ(*stream, "") << words;
             else EXPECT_NE(stream->find(part), std::string::npos) << words << ": " << *stream;
         }
+    }
+}
+
+// Both words print the version that the built DLL's version resource carries.
+TEST(Tool, VersionIsTheDllsVersionResource) {
+    const std::wstring dll = RefHost::DefaultModulePath();
+    std::vector<char> block(GetFileVersionInfoSizeW(dll.c_str(), nullptr));
+    ASSERT_TRUE(GetFileVersionInfoW(dll.c_str(), 0, block.size(), block.data()));
+    const auto text = [&](const std::wstring& name) {
+        void* value = nullptr;
+        UINT length = 0;
+        const std::wstring query = L"\\StringFileInfo\\040904b0\\" + name;
+        if (!VerQueryValueW(block.data(), query.c_str(), &value, &length) || length == 0) return std::string("-");
+        return Common::WideToUtf8(static_cast<const wchar_t*>(value), length - 1);
+    };
+    EXPECT_EQ(text(L"ProductName") + " " + text(L"OriginalFilename"), "orvik orvik.dll");
+    EXPECT_EQ(text(L"ProductVersion"), text(L"FileVersion"));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(HIWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(numbers, text(L"FileVersion"));
+    for (const char* word : {"--version", "version"}) {
+        Buffers console;
+        EXPECT_EQ(OrvikCli::RunTool({word}, console), 0);
+        EXPECT_EQ(console.out, "orvik " + text(L"FileVersion") + "\n") << word;
     }
 }
 
