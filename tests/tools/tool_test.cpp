@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "common/format_string.h"
 #include "common/utf.h"
 #include "host/loaded_module.h"
 #include "tools/orvik_cli/tool.h"
@@ -60,31 +62,28 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
     }
 }
 
-// Both words print the version that the built DLL's version resource carries.
+// Both words print the version of the built DLL's resource, which gives it alike as numbers and as texts.
 TEST(Tool, VersionIsTheDllsVersionResource) {
     const std::wstring dll = RefHost::DefaultModulePath();
-    std::vector<char> block(GetFileVersionInfoSizeW(dll.c_str(), nullptr));
+    std::vector<char> block(GetFileVersionInfoSizeW(dll.c_str(), nullptr) + 1);
     ASSERT_TRUE(GetFileVersionInfoW(dll.c_str(), 0, block.size(), block.data()));
-    const auto text = [&](const std::wstring& name) {
-        void* value = nullptr;
-        UINT length = 0;
-        const std::wstring query = L"\\StringFileInfo\\040904b0\\" + name;
-        if (!VerQueryValueW(block.data(), query.c_str(), &value, &length) || length == 0) return std::string("-");
-        return Common::WideToUtf8(static_cast<const wchar_t*>(value), length - 1);
-    };
-    EXPECT_EQ(text(L"ProductName") + " " + text(L"OriginalFilename"), "orvik orvik.dll");
-    EXPECT_EQ(text(L"ProductVersion"), text(L"FileVersion"));
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT size = 0;
     ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
-    const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
-                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
-                                std::to_string(HIWORD(fixed->dwFileVersionLS));
-    EXPECT_EQ(numbers, text(L"FileVersion"));
+    const std::string version = Common::FormatString("%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
+                                                     LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS));
+    std::string texts;
+    for (const std::wstring name : {L"FileVersion", L"ProductVersion", L"ProductName", L"OriginalFilename"}) {
+        wchar_t* text = nullptr;
+        const std::wstring query = L"\\StringFileInfo\\040904b0\\" + name;
+        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &size));
+        texts += Common::WideToUtf8(text, std::wcslen(text)) + " ";
+    }
+    EXPECT_EQ(texts, version + " " + version + " orvik orvik.dll ");
     for (const char* word : {"--version", "version"}) {
         Buffers console;
         EXPECT_EQ(OrvikCli::RunTool({word}, console), 0);
-        EXPECT_EQ(console.out, "orvik " + text(L"FileVersion") + "\n") << word;
+        EXPECT_EQ(console.out, "orvik " + version + "\n") << word;
     }
 }
 
