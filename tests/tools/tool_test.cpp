@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "common/format_string.h"
+#include "common/utf.h"
+#include "host/loaded_module.h"
 #include "tools/orvik_cli/tool.h"
 
 namespace {
@@ -92,6 +95,29 @@ TEST(Tool, CommittedReferenceIsCurrent) {
     committed.resize(std::fread(committed.data(), 1, committed.size(), file));
     std::fclose(file);
     EXPECT_EQ(committed, console.out) << "docs/functions.md is stale: run orvik doc";
+}
+
+// Both words print the version that the built DLL's resource gives, as numbers and as text.
+TEST(Tool, VersionIsTheDllsVersionResource) {
+    const std::wstring dll = RefHost::DefaultModulePath();
+    std::vector<char> block(GetFileVersionInfoSizeW(dll.c_str(), nullptr) + 1);
+    ASSERT_TRUE(GetFileVersionInfoW(dll.c_str(), 0, block.size(), block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    wchar_t* text = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    const std::string version = Common::FormatString("%u.%u.%u", HIWORD(fixed->dwFileVersionMS),
+                                                     LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS));
+    for (const std::wstring name : {L"FileVersion", L"ProductVersion"}) {
+        const std::wstring query = L"\\StringFileInfo\\040904b0\\" + name;
+        ASSERT_TRUE(VerQueryValueW(block.data(), query.c_str(), reinterpret_cast<void**>(&text), &size));
+        EXPECT_EQ(Common::WideToUtf8(text, size - 1), version);
+    }
+    for (const char* word : {"--version", "version"}) {
+        Buffers console;
+        EXPECT_EQ(OrvikCli::RunTool({word}, console), 0);
+        EXPECT_EQ(console.out, "orvik " + version + "\n") << word;
+    }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "orvik/context/function_catalogue.h"
 #include "output_text.h"
 #include "suite.h"
+#include "tools/orvik_cli/version.h"
 
 namespace OrvikCli {
 namespace {
@@ -32,6 +33,7 @@ constexpr const char* kUsage = R"(usage:
   orvik doc [FILE]
       writes the reference of every function (default docs/functions.md;
       - for standard output)
+  orvik --version  the version (the DLL's version resource carries the same)
   orvik call [OPTION ...] NAME [ARGUMENT ...]
       calls NAME in a fresh reference host and prints the result, every
       variable written, every log line and every host service call
@@ -167,6 +169,10 @@ int Run(const std::vector<std::string>& words, Console& console) {
     if (words.empty()) {
         console.Err(kUsage);
         return ExitCode::kUsage;
+    }
+    if (words[0] == "--version" || words[0] == "version") {
+        console.Out(std::string("orvik ") + kVersion + "\n");
+        return ExitCode::kRan;
     }
     if (words[0] == "--help" || words[0] == "-h" || words[0] == "help") {
         console.Out(kUsage);
