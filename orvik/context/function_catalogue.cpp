@@ -12,14 +12,15 @@ namespace {
 
 // One descriptor list per function, named after it.
 namespace lists {
-#define ORVIK_FUNCTION(name, family, handler, failure, gate, description, ...) \
+#define ORVIK_FUNCTION(name, family, handler, failure, gate, description, effect, ...) \
     constexpr ArgumentDescriptor name[] = {__VA_ARGS__ __VA_OPT__(, ) kEndOfArguments};
 #include "function_table.inc"
 #undef ORVIK_FUNCTION
 }  // namespace lists
 
 constexpr std::array<FunctionEntry, kFunctionCount> kEntries = {{
-#define ORVIK_FUNCTION(name, family, handler, failure, gate, description, ...) {#name, lists::name, description},
+#define ORVIK_FUNCTION(name, family, handler, failure, gate, description, effect, ...) \
+    {#name, lists::name, description, effect},
 #include "function_table.inc"
 #undef ORVIK_FUNCTION
 }};
@@ -60,6 +61,20 @@ constexpr bool AllListsWellFormed() {
     return true;
 }
 static_assert(AllListsWellFormed(), "malformed descriptor list");
+
+// The argument that asks for a change is one of the function's integer inputs.
+constexpr bool EffectsNameTheirArguments() {
+    for (const FunctionEntry& entry : kEntries) {
+        if (entry.effect.when_nonzero == nullptr) continue;
+        bool found = false;
+        for (const ArgumentDescriptor* d = entry.arguments; d->name != nullptr; ++d)
+            found |= std::string_view(d->name) == entry.effect.when_nonzero && d->input &&
+                     d->value_kind == ArgKind::Integer;
+        if (!found) return false;
+    }
+    return true;
+}
+static_assert(EffectsNameTheirArguments(), "an effect names an argument its function does not take as an integer");
 
 }  // namespace
 

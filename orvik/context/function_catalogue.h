@@ -17,10 +17,24 @@ enum class FunctionId : std::uint32_t {
 #undef ORVIK_FUNCTION
 };
 
+// What a call does beyond answering: it reads only; it asks the host to act
+// or to change its state (a real engine may then change the machine; the
+// reference host records the request); or it changes the live machine
+// itself, always or when the named integer argument is non-zero.
+enum class EffectKind : std::uint8_t { kReads, kHostActs, kChangesSystem };
+struct Effect {
+    EffectKind kind;
+    const char* when_nonzero = nullptr;  // the argument that asks for the change; none: always
+};
+inline constexpr Effect kReads{EffectKind::kReads}, kHostActs{EffectKind::kHostActs},
+    kChangesSystem{EffectKind::kChangesSystem};
+constexpr Effect ChangesSystemIf(ArgName argument) { return {EffectKind::kChangesSystem, argument.name}; }
+
 struct FunctionEntry {
     const char* name;
     const ArgumentDescriptor* arguments;  // ends with kEndOfArguments
     const char* description;              // one line for rule writers
+    Effect effect;
 };
 
 inline constexpr std::size_t kFunctionCount = 0

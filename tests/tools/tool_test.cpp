@@ -68,6 +68,11 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         {{"describe", "get_avc_verdict"}, 0, "orvik call get_avc_verdict path=<string> [unique_file_id=<string>] id=<", ""},
         {{"describe", "--json", "entropy"}, 0, R"("direction":"out","kind":"integer","label":"LENGTH","name":"length")", ""},
         {{"describe", "entrpy"}, 3, "", "no function 'entrpy' (did you mean 'entropy'?)"},
+        // What changes the live machine is refused without leave; what the host would do is simulated.
+        {{"call", "os_execute", "cmdline=cmd /c echo x"}, 2, "", "refused: os_execute changes the live machine"},
+        {{"call", "inject_detect_terminate", "pid=1", "tid=1", "terminate=1"}, 2, "", "refused:"},
+        {{"call", "terminate_process", "pid=1234"}, 0, "\nnote: simulated: the reference host recorded", ""},
+        {{"describe", "hollow_detect_terminate"}, 0, "changes the live machine when terminate is not 0", ""},
         // Suites.
         {{"run", suite}, 4, "FAILED " + suite + ":6: no log line contains 'missing'\n1 passed, 1 failed\n", ""},
         {{"run", bad_suite}, 3, "result: 0", bad_suite + ":2: an expectation is"},

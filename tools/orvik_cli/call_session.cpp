@@ -14,6 +14,7 @@
 #include "common/utf.h"
 #include "host/host_call_context.h"
 #include "host/host_state_file.h"
+#include "function_reference.h"
 #include "near_names.h"
 #include "orvik/context/function_catalogue.h"
 #include "output_text.h"
@@ -47,6 +48,15 @@ const ScanEngine::FunctionEntry* FindFunction(const std::string& name) {
     return nullptr;
 }
 
+// Whether the call asks for the change its function may make: always, or
+// when the argument named for it is given and not 0.
+bool AsksForChange(const ScanEngine::Effect& effect, const std::vector<RefHost::Arg>& args) {
+    if (effect.when_nonzero == nullptr) return true;
+    for (const RefHost::Arg& arg : args)
+        if (arg.name == effect.when_nonzero) return arg.kind != ScanEngine::Abi::kValueInteger || arg.integer != 0;
+    return false;
+}
+
 }  // namespace
 
 ToolError Usage(const std::string& message) { return ToolError(ExitCode::kUsage, message); }
@@ -61,9 +71,11 @@ CallRequest ParseCall(const std::vector<std::string>& words, std::size_t first, 
         else if (word == "--no-token") request.with_token = false;
         else if (word == "--host-state") request.state_files.push_back(OptionText(words, i));
         else if (word == "--json") request.json = true;
+        else if (word == "--allow-changes") request.allow_changes = true;
         else if (word.rfind("--", 0) == 0)
             throw Usage("unknown option '" + word + "'" +
-                        DidYouMean(word, {"--uid", "--pid", "--no-process", "--no-token", "--host-state", "--json"}));
+                        DidYouMean(word, {"--uid", "--pid", "--no-process", "--no-token", "--host-state", "--json",
+                                          "--allow-changes"}));
         else if (request.name.empty()) request.name = word;
         else request.arguments.push_back(word);
     }
@@ -116,6 +128,9 @@ CallOutcome Session::Call(const CallRequest& request) {
         if (args.back().storage != ScanEngine::Abi::kStorageNone)
             bound[static_cast<std::uint32_t>(args.back().integer)] = args.back().name;
     }
+    if (entry != nullptr && entry->effect.kind == ScanEngine::EffectKind::kChangesSystem && !request.allow_changes &&
+        AsksForChange(entry->effect, args))
+        throw Usage("refused: " + request.name + " " + EffectText(entry->effect) + "; nothing was called");
     for (const std::string& file : request.state_files) LoadState(file);
 
     RefHost::HostCallContext call(engine_->Services().Objects());
@@ -145,6 +160,8 @@ CallOutcome Session::Call(const CallRequest& request) {
     }
     outcome.log = result.log;
     outcome.host_calls = engine_->Services().Journal().All();
+    if (entry != nullptr && entry->effect.kind == ScanEngine::EffectKind::kHostActs)
+        outcome.note = "simulated: the reference host recorded what was asked of it; a real engine would act on it";
     return outcome;
 }
 
@@ -178,6 +195,7 @@ void PrintOutcome(const CallOutcome& outcome, bool json, Console& console) {
             for (const auto& a : host_call.args) h["args"].append(LosslessText(a));
             out["host_calls"].append(h);
         }
+        if (!outcome.note.empty()) out["note"] = outcome.note;
         console.Out(JsonLine(out));
         return;
     }
@@ -188,6 +206,7 @@ void PrintOutcome(const CallOutcome& outcome, bool json, Console& console) {
     for (const auto& line : outcome.log) console.Out("log " + std::string(LevelName(line.level)) + ": " + line.text + "\n");
     for (const auto& host_call : outcome.host_calls)
         console.Out("host: " + host_call.operation + "(" + JoinArgs(host_call.args) + ")\n");
+    if (!outcome.note.empty()) console.Out("note: " + outcome.note + "\n");
 }
 
 std::string ReadTextFile(const std::string& path) {

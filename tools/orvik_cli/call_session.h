@@ -27,6 +27,7 @@ struct CallRequest {
     bool with_process = true;
     bool with_token = true;
     bool json = false;
+    bool allow_changes = false;  // calls that change the live machine are made
 };
 
 // Options may stand anywhere among words[first...]; the first other word
@@ -48,6 +49,7 @@ struct CallOutcome {
     std::vector<Written> variables;
     std::vector<RefHost::LogLine> log;
     std::vector<RefHost::RecordedCall> host_calls;
+    std::string note;  // what the reference host did not do for real, or did
 };
 
 class Session {

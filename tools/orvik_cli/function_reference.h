@@ -14,7 +14,10 @@ namespace OrvikCli {
 // "NAME arg=<integer> [out=@string] ...": required arguments bare, optional ones in brackets.
 std::string Synopsis(const ScanEngine::FunctionEntry& entry);
 
-// Name, synopsis, description and a line per argument.
+// What a call of the function does beyond answering, for rule writers.
+std::string EffectText(const ScanEngine::Effect& effect);
+
+// Name, synopsis, description, its effect and a line per argument.
 std::string DescribeText(const ScanEngine::FunctionEntry& entry);
 Json::Value DescribeJson(const ScanEngine::FunctionEntry& entry);
 

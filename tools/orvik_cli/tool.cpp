@@ -55,6 +55,9 @@ arguments (each word is taken as it stands: quote it for the shell only):
   name:undef       passes the argument with an undefined value
 
 options:
+  --allow-changes  makes calls that change the live machine (running a
+                   command, terminating a thread, a process's logging
+                   setting); without it they are refused (exit code 2)
   --json           one JSON object per line (list, describe, call): a call's
                    result, variables with their kinds (a text that is not
                    UTF-8 as "hex"), log lines with level names, host calls
@@ -69,7 +72,8 @@ options:
 exit codes:
   0  the command ran (for call: the call was made, whatever its result)
   1  the module failed to start, or a host-state file could not be read
-  2  usage: an unknown command or option, or a missing option value
+  2  usage: an unknown command or option, a missing option value, or a
+     call that would change the live machine without --allow-changes
   3  a malformed call: an unknown function, or an argument word that cannot
      be read or is not declared (the message names the near name, if any)
   4  an expectation of a suite failed
