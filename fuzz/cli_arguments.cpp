@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint32_t ref = 0;
     FUZZ_CHECK(OrvikCli::ParseCallArgument("n=" + std::to_string(number), kDeclared, ref).integer == number);
     FUZZ_CHECK(OrvikCli::ParseCallArgument("x:esc=" + inside, kDeclared, ref).text == bytes && ref == 0);
-    FUZZ_CHECK(OrvikCli::ParseCallArgument("s=" + inside, kDeclared, ref).text == inside && ref == 0);
+    if (!inside.starts_with('@'))  // a plain value is taken as it stands; "@..." asks for a binding
+        FUZZ_CHECK(OrvikCli::ParseCallArgument("s=" + inside, kDeclared, ref).text == inside && ref == 0);
     try {
         const RefHost::Arg arg = OrvikCli::ParseCallArgument(word, kDeclared, ref);
         FUZZ_CHECK(!arg.name.empty() && word.starts_with(arg.name) && arg.name.find_first_of(":=") == std::string::npos);

@@ -18,7 +18,10 @@ std::int32_t LookupOr(const Map& map, const Key& key, std::int32_t fallback) {
     return it == map.end() ? fallback : it->second;
 }
 
-std::int32_t Member(const std::set<std::string>& set, const char* text) { return set.count(Text(text)) ? 1 : 0; }
+template <typename Set>
+std::int32_t Member(const Set& set, const char* text) {
+    return set.count(Text(text)) ? 1 : 0;
+}
 
 // A verdict lookup or store is a scan of the file: count it and stamp it.
 void CountScan(HostState& s, const VerdictKey& key) {
@@ -281,9 +284,7 @@ std::optional<std::wstring> DosPathFromVolumeDevices(const std::wstring& nt_path
         // The first target is the one in effect.
         const std::wstring device = targets;
         if (device.empty() || nt_path.size() < device.size()) continue;
-        if (CompareStringOrdinal(nt_path.c_str(), static_cast<int>(device.size()), device.c_str(),
-                                 static_cast<int>(device.size()), TRUE) != CSTR_EQUAL)
-            continue;
+        if (CompareNames(std::wstring_view(nt_path).substr(0, device.size()), device) != 0) continue;
         if (nt_path.size() > device.size() && nt_path[device.size()] != L'\\') continue;
         return std::wstring(drive) + nt_path.substr(device.size());
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "orvik/context/host_abi.h"
+#include "state_keys.h"
 
 namespace RefHost {
 
@@ -29,7 +30,11 @@ struct VerdictKey {
     std::string path;
     std::string unique_id;
     std::uint8_t id;
-    auto operator<=>(const VerdictKey&) const = default;
+    // The path as the system compares paths, the rest exactly.
+    bool operator<(const VerdictKey& other) const {
+        const int path_order = CompareNames(path, other.path);
+        return path_order != 0 ? path_order < 0 : std::tie(unique_id, id) < std::tie(other.unique_id, other.id);
+    }
 };
 
 // An alert as the host received it: the texts and digests copied out (the
@@ -72,9 +77,10 @@ struct HostState {
     std::map<std::uint64_t, bool> monitored;                     // uid -> enabled
     std::map<std::pair<std::uint32_t, bool>, UnixAccount> unix_accounts;  // (id, is group)
     std::set<std::uint32_t> terminated;
-    std::set<std::string> user_allowlist, user_blocklist, trusted_hashes, blocked_hashes, thumbprint_blocklist,
-        exploit_prevention_list, exploit_techniques_enabled, corporate_whitelist, reputation_known,
-        quarantine_restored, system_critical, terminable_files;
+    NameSet user_allowlist, user_blocklist, exploit_prevention_list, quarantine_restored, system_critical,
+        terminable_files;
+    HexSet trusted_hashes, blocked_hashes, thumbprint_blocklist, corporate_whitelist, reputation_known;
+    std::set<std::string> exploit_techniques_enabled;
     std::map<VerdictKey, Abi::VerdictRecord> verdicts;
     std::map<VerdictKey, Abi::ScanStatisticsRecord> scan_statistics;
     // The verdict cache's clock: each verdict lookup or store counts as a scan
@@ -82,10 +88,10 @@ struct HostState {
     std::uint64_t clock = 1;
     // Preloaded content for content requests and removal, by path; any other
     // path is read or deleted on the real file system.
-    std::map<std::string, std::string> files;
-    std::map<std::string, std::array<std::uint8_t, 68>> file_digests;  // path -> MD5, SHA-1, SHA-256 bytes
-    std::map<std::string, std::pair<std::int32_t, std::pair<std::string, std::string>>> signatures;  // status, thumbprint, vendor
-    std::map<std::string, std::pair<std::uint32_t, std::string>> extended_signatures;  // schema, text
+    NameMap<std::string> files;
+    NameMap<std::array<std::uint8_t, 68>> file_digests;  // path -> MD5, SHA-1, SHA-256 bytes
+    NameMap<std::pair<std::int32_t, std::pair<std::string, std::string>>> signatures;  // status, thumbprint, vendor
+    NameMap<std::pair<std::uint32_t, std::string>> extended_signatures;  // schema, text
     std::map<std::uint64_t, std::string> process_records_by_uid;  // encoded process records
     std::map<std::uint32_t, std::string> process_records_by_pid;
     std::vector<std::pair<std::string, std::string>> caller_tags;  // (tag, description) seen by the cache
@@ -93,15 +99,15 @@ struct HostState {
     // caller tag past the query (in kept_caller_tags) until a test releases it.
     bool keep_caller_tags = false;
     std::vector<Abi::CallerInfoView*> kept_caller_tags;
-    std::set<std::tuple<std::uint32_t, std::wstring, std::wstring>> registry_values;  // (hive, key, value)
+    std::set<RegistryValue, RegistryLess> registry_values;
     std::vector<ReceivedAlert> alerts;     // every alert raised, as received
     std::vector<std::string> edr_events;   // raw event blobs
     std::vector<std::pair<std::string, std::string>> uploads;  // (path, threat)
     std::set<std::string> significant_processes;  // identities currently started
     std::vector<ReceivedSignificantProcess> significant_notices;  // every notice, started and terminated
-    std::map<std::string, std::string> process_categories;  // file name -> JSON
-    std::map<std::wstring, std::wstring> nt_to_dos;
-    std::set<std::pair<std::uint32_t, std::wstring>> registry_keys;  // (hive, key)
+    NameMap<std::string> process_categories;  // file name -> JSON
+    std::map<std::wstring, std::wstring, NameLess> nt_to_dos;
+    std::set<RegistryKey, RegistryLess> registry_keys;
     std::map<std::string, std::string> telemetry_last;             // event type -> body
     std::vector<ReceivedTelemetry> telemetry;                       // every telemetry call, in order
     std::map<std::pair<std::uint32_t, std::uint64_t>, std::string> process_trees;  // (pid, start time) -> JSON

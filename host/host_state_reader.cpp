@@ -2,7 +2,6 @@
 
 #include <json/json.h>
 
-#include <map>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -141,29 +140,27 @@ VerdictKey KeyOf(Object& o) {
 }
 
 void LoadLists(Object& lists, HostState& s) {
-    const std::map<std::string, std::set<std::string>*> known = {
-        {"user_allowlist", &s.user_allowlist},
-        {"user_blocklist", &s.user_blocklist},
-        {"trusted_hashes", &s.trusted_hashes},
-        {"blocked_hashes", &s.blocked_hashes},
-        {"thumbprint_blocklist", &s.thumbprint_blocklist},
-        {"exploit_prevention_list", &s.exploit_prevention_list},
-        {"exploit_techniques_enabled", &s.exploit_techniques_enabled},
-        {"corporate_whitelist", &s.corporate_whitelist},
-        {"reputation_known", &s.reputation_known},
-        {"quarantine_restored", &s.quarantine_restored},
-        {"system_critical", &s.system_critical},
-        {"terminable_files", &s.terminable_files},
-    };
-    for (const auto& [name, set] : known) {
-        if (!lists.Has(name)) continue;
+    const auto read = [&](const std::string& name, auto& set) {
+        if (!lists.Has(name)) return;
         const Json::Value& items = lists.Raw(name);
         if (!items.isArray()) Fail(lists.Where(name), "expected an array of strings");
         for (const auto& item : items) {
             if (!item.isString()) Fail(lists.Where(name), "expected an array of strings");
-            set->insert(item.asString());
+            set.insert(item.asString());
         }
-    }
+    };
+    read("user_allowlist", s.user_allowlist);
+    read("user_blocklist", s.user_blocklist);
+    read("trusted_hashes", s.trusted_hashes);
+    read("blocked_hashes", s.blocked_hashes);
+    read("thumbprint_blocklist", s.thumbprint_blocklist);
+    read("exploit_prevention_list", s.exploit_prevention_list);
+    read("exploit_techniques_enabled", s.exploit_techniques_enabled);
+    read("corporate_whitelist", s.corporate_whitelist);
+    read("reputation_known", s.reputation_known);
+    read("quarantine_restored", s.quarantine_restored);
+    read("system_critical", s.system_critical);
+    read("terminable_files", s.terminable_files);
 }
 
 // One reader per kind of entry, each taking one object of its section.
