@@ -214,29 +214,40 @@ std::string OwnUserSid() {
 }
 
 TEST_F(ProcessInfo, LiveSwitchAnswersFromRunningProcessesButTheHostStateWins) {
+    FILETIME before, now;
+    GetSystemTimeAsFileTime(&before);
     SubjectProcess subject({});
     const std::int64_t pid = subject.Pid();
     const std::vector<Arg> args = {Arg::Int("query_pid", pid), Arg::OutStr("image_filename_nt", 1),
                                    Arg::OutStr("cmdline", 2), Arg::OutInt("parent_pid", 3),
                                    Arg::OutStr("process_user_sid", 4), Arg::OutStr("cwd", 5),
                                    Arg::OutInt("terminated", 6), Arg::OutInt("start_timestamp", 7),
-                                   Arg::OutInt("exit_timestamp", 8)};
+                                   Arg::OutInt("exit_timestamp", 8), Arg::OutStr("process_privileges", 9),
+                                   Arg::OutInt("is_admin", 10), Arg::OutInt("integrity_level", 11)};
     CallResult r = Call(kFunction, args);
     EXPECT_TRUE(r.result == 2 && r.variables.empty()) << r.result;
     Host().SetLive(true);
     Vars v = Written(Call(kFunction, args));
-    FILETIME now;
     GetSystemTimeAsFileTime(&now);
     wchar_t cwd[MAX_PATH] = {};
     const std::wstring exe = SubjectProcess::ExecutablePath();
     const std::size_t cwd_length = GetCurrentDirectoryW(MAX_PATH, cwd);
-    EXPECT_TRUE(v[1].ends_with("\\orvik_subject.exe")) << v[1];
+    EXPECT_TRUE(v[1].starts_with("s:\\Device\\") && v[1].ends_with("\\orvik_subject.exe")) << v[1];
+    // Every token holds the change-notify privilege; a process started normally runs at medium level or above.
+    BOOL admin = FALSE;
+    alignas(8) char administrators[SECURITY_MAX_SID_SIZE];
+    DWORD sid_size = sizeof administrators;
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sid_size);
+    CheckTokenMembership(nullptr, administrators, &admin);
+    EXPECT_TRUE(v[9].find("SeChangeNotifyPrivilege") != std::string::npos && std::stoll(v[11].substr(2)) >= 0x2000 &&
+                v[10] == "i:" + std::to_string(admin != FALSE)) << v[9] << v[10] << v[11];
     EXPECT_EQ(Strings({v[2], v[3], v[4], v[5], v[6]}),
               Strings({"s:\"" + Common::WideToUtf8(exe.c_str(), exe.size()) + "\"",
                        "i:" + std::to_string(GetCurrentProcessId()), "s:" + OwnUserSid(),
                        "s:" + Common::WideToUtf8(cwd, cwd_length), "i:0"}));
-    const long long start = std::stoll(v[7].substr(2)), limit = (LONGLONG{now.dwHighDateTime} << 32) | now.dwLowDateTime;
-    EXPECT_TRUE(start > 0 && start <= limit && !v.count(8)) << start;
+    const auto ticks = [](FILETIME t) { return (LONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+    const long long start = std::stoll(v[7].substr(2));  // 1 s of leeway for the clocks' granularity
+    EXPECT_TRUE(start > ticks(before) - 10000000 && start <= ticks(now) && !v.count(8)) << start;
 
     // By uid (the pid for a live process), after it has ended; then a host-state entry for the pid.
     ASSERT_TRUE(TerminateProcess(subject.Handle(), 3) && WaitForSingleObject(subject.Handle(), 10000) == 0);
@@ -246,7 +257,8 @@ TEST_F(ProcessInfo, LiveSwitchAnswersFromRunningProcessesButTheHostStateWins) {
     RefHost::HostProcess held;
     held.pid = subject.Pid(), held.command_line = u"held";
     Host().AddProcess(held);
-    EXPECT_EQ(Written(Call(kFunction, args)), (Vars{{2, "s:held"}, {3, "i:0"}, {6, "i:0"}, {7, "i:0"}}));
+    EXPECT_EQ(Written(Call(kFunction, args)),
+              (Vars{{2, "s:held"}, {3, "i:0"}, {6, "i:0"}, {7, "i:0"}, {10, "i:0"}, {11, "i:0"}}));
 }
 
 }  // namespace
