@@ -91,9 +91,7 @@ void ReadParameters(HANDLE process, HostProcess& record) {
     ULONG got = 0;
     if (query == nullptr || query(process, kProcessBasicInformation, &basic, sizeof basic, &got) != 0) return;
     std::uint64_t parameters = 0;
-    if (!ReadRemote(process, basic.peb + kPebParameters, &parameters,
-                    sizeof parameters))
-        return;
+    if (!ReadRemote(process, basic.peb + kPebParameters, &parameters, sizeof parameters)) return;
     CountedText cwd{}, command_line{};
     if (!record.command_line && ReadRemote(process, parameters + kParametersCommandLine, &command_line,
                                            sizeof command_line))
