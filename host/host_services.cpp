@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "file_digests.h"
+#include "live_process.h"
 #include "real_files.h"
 
 namespace RefHost {
@@ -96,6 +97,11 @@ void HostServices::AddProcess(const HostProcess& process) {
     std::lock_guard lock(mutex_);
     state_.process_records_by_uid[process.uid] = record;
     state_.process_records_by_pid[process.pid] = record;
+}
+
+void HostServices::SetLive(bool live) {
+    std::lock_guard lock(mutex_);
+    live_ = live;
 }
 
 std::int32_t HostServices::WhitelistProcess(std::uint64_t uid, std::uint32_t pid) {
@@ -247,22 +253,31 @@ std::int32_t AnswerProcessRecord(HostServices& host, Fault fault, Abi::CallerInf
     return 0;
 }
 
+// The record of a running process; empty when there is none to open (a
+// record is never empty: it has a header).
+std::string LiveRecord(std::uint32_t pid) {
+    const auto process = LiveProcess(pid);
+    return process ? EncodeProcessRecord(*process) : std::string();
+}
+
 }  // namespace
 
 std::int32_t HostServices::QueryProcessCacheByUid(Abi::CallerInfoProvider* caller, std::uint64_t uid,
                                                   Abi::SizedBuffer** out) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(caller), uid, static_cast<const void*>(out));
     auto it = s.process_records_by_uid.find(uid);
-    return AnswerProcessRecord(*this, fault, caller, it == s.process_records_by_uid.end() ? nullptr : &it->second,
-                               out);
+    if (it != s.process_records_by_uid.end()) return AnswerProcessRecord(*this, fault, caller, &it->second, out);
+    const std::string live = live_ && uid <= 0xFFFFFFFFu ? LiveRecord(static_cast<std::uint32_t>(uid)) : "";
+    return AnswerProcessRecord(*this, fault, caller, live.empty() ? nullptr : &live, out);
 }
 
 std::int32_t HostServices::QueryProcessCacheByPid(Abi::CallerInfoProvider* caller, std::uint32_t pid,
                                                   Abi::SizedBuffer** out) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(caller), pid, static_cast<const void*>(out));
     auto it = s.process_records_by_pid.find(pid);
-    return AnswerProcessRecord(*this, fault, caller, it == s.process_records_by_pid.end() ? nullptr : &it->second,
-                               out);
+    if (it != s.process_records_by_pid.end()) return AnswerProcessRecord(*this, fault, caller, &it->second, out);
+    const std::string live = live_ ? LiveRecord(pid) : "";
+    return AnswerProcessRecord(*this, fault, caller, live.empty() ? nullptr : &live, out);
 }
 
 std::int32_t HostServices::IsExecutableSystemCritical(const char* path, const char* unique_id,

@@ -41,6 +41,9 @@ public:
     void ForceResult(const std::string& operation, std::int64_t result);
     // Puts a process into the process cache, findable by uid and by pid.
     void AddProcess(const HostProcess& process);
+    // When on, a pid or uid the cache does not hold is answered from the
+    // running process of that pid (read anew each time, never stored).
+    void SetLive(bool live);
     void SetFaultPlan(const FaultPlan& plan);
     // Random bytes; a JSON text that is huge, deeply nested or invalid.
     std::string HostileBytes(std::size_t max_size);
@@ -126,6 +129,7 @@ private:
     CallJournal journal_;
     ObjectPool objects_;
     HostState state_;
+    bool live_ = false;
     std::map<std::string, std::int64_t> forced_;
 };
 

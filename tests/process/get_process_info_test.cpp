@@ -3,13 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <sddl.h>
 
+#include <memory>
 #include <thread>
 #include <utility>
 
 #include "guarded_page.h"
 #include "host/process_record_writer.h"
+#include "common/utf.h"
 #include "support/module_fixture.h"
+#include "support/subject_process.h"
 
 namespace OrvikTest {
 namespace {
@@ -194,6 +198,67 @@ TEST_F(ProcessInfo, AnswersAreReadOnlyUpToTheirSizeAndOnlyOnSuccess) {
     CallResult r = Call(kFunction, args);
     EXPECT_TRUE(r.result == 7 && r.variables.empty()) << r.result;
     EXPECT_EQ(answer.releases, static_cast<int>(record.size()) + 2);
+}
+
+// The test's own token user as text, read with the system's SID formatting.
+std::string OwnUserSid() {
+    Common::UniqueHandle token;
+    alignas(8) char user[256];
+    DWORD size = 0;
+    char* text = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Put()) ||
+        !GetTokenInformation(token.Get(), TokenUser, user, sizeof user, &size) ||
+        !ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text))
+        return "none";
+    return std::unique_ptr<char, HLOCAL (*)(HLOCAL)>(text, &LocalFree).get();
+}
+
+TEST_F(ProcessInfo, LiveSwitchAnswersFromRunningProcessesButTheHostStateWins) {
+    FILETIME before, now;
+    GetSystemTimeAsFileTime(&before);
+    SubjectProcess subject({});
+    const std::int64_t pid = subject.Pid();
+    const std::vector<Arg> args = {Arg::Int("query_pid", pid), Arg::OutStr("image_filename_nt", 1),
+                                   Arg::OutStr("cmdline", 2), Arg::OutInt("parent_pid", 3),
+                                   Arg::OutStr("process_user_sid", 4), Arg::OutStr("cwd", 5),
+                                   Arg::OutInt("terminated", 6), Arg::OutInt("start_timestamp", 7),
+                                   Arg::OutInt("exit_timestamp", 8), Arg::OutStr("process_privileges", 9),
+                                   Arg::OutInt("is_admin", 10), Arg::OutInt("integrity_level", 11)};
+    CallResult r = Call(kFunction, args);
+    EXPECT_TRUE(r.result == 2 && r.variables.empty()) << r.result;
+    Host().SetLive(true);
+    Vars v = Written(Call(kFunction, args));
+    GetSystemTimeAsFileTime(&now);
+    wchar_t cwd[MAX_PATH] = {};
+    const std::wstring exe = SubjectProcess::ExecutablePath();
+    const std::size_t cwd_length = GetCurrentDirectoryW(MAX_PATH, cwd);
+    EXPECT_TRUE(v[1].starts_with("s:\\Device\\") && v[1].ends_with("\\orvik_subject.exe")) << v[1];
+    // Every token holds the change-notify privilege; a process started normally runs at medium level or above.
+    BOOL admin = FALSE;
+    alignas(8) char administrators[SECURITY_MAX_SID_SIZE];
+    DWORD sid_size = sizeof administrators;
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sid_size);
+    CheckTokenMembership(nullptr, administrators, &admin);
+    EXPECT_TRUE(v[9].find("SeChangeNotifyPrivilege") != std::string::npos && std::stoll(v[11].substr(2)) >= 0x2000 &&
+                v[10] == "i:" + std::to_string(admin != FALSE)) << v[9] << v[10] << v[11];
+    EXPECT_EQ(Strings({v[2], v[3], v[4], v[5], v[6]}),
+              Strings({"s:\"" + Common::WideToUtf8(exe.c_str(), exe.size()) + "\"",
+                       "i:" + std::to_string(GetCurrentProcessId()), "s:" + OwnUserSid(),
+                       "s:" + Common::WideToUtf8(cwd, cwd_length), "i:0"}));
+    const auto ticks = [](FILETIME t) { return (LONGLONG{t.dwHighDateTime} << 32) | t.dwLowDateTime; };
+    const long long start = std::stoll(v[7].substr(2));  // 1 s of leeway for the clocks' granularity
+    EXPECT_TRUE(start > ticks(before) - 10000000 && start <= ticks(now) && !v.count(8)) << start;
+
+    // By uid (the pid for a live process), after it has ended; then a host-state entry for the pid.
+    ASSERT_TRUE(TerminateProcess(subject.Handle(), 3) && WaitForSingleObject(subject.Handle(), 10000) == 0);
+    v = Written(Call(kFunction, {Arg::Int("query_puid", pid), Arg::OutInt("process_pid", 1),
+                                 Arg::OutInt("terminated", 2), Arg::OutInt("exit_timestamp", 3)}));
+    EXPECT_TRUE(v[1] == "i:" + std::to_string(pid) && v[2] == "i:1" && std::stoll(v[3].substr(2)) >= start) << v[3];
+    RefHost::HostProcess held;
+    held.pid = subject.Pid(), held.command_line = u"held";
+    Host().AddProcess(held);
+    EXPECT_EQ(Written(Call(kFunction, args)),
+              (Vars{{2, "s:held"}, {3, "i:0"}, {6, "i:0"}, {7, "i:0"}, {10, "i:0"}, {11, "i:0"}}));
 }
 
 }  // namespace
