@@ -513,9 +513,14 @@ std::int32_t HostServices::ReadFileContent(Abi::SecurityToken* token, const char
 std::int32_t HostServices::RemoveFile(Abi::SecurityToken* token, const char* path, Abi::HostError** error) {
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, static_cast<const void*>(error));
     if (s.files.erase(Text(path)) != 0) return 0;
+    if (!real_deletion_allowed_) {
+        if (error) *error = &Objects().Make<HostErrorObject>("real files are deleted only with leave to change this machine")->abi;
+        return kHostAccessDenied;
+    }
     std::string message;
     const std::uint32_t code = DeleteRealFile(Text(path), message);
     if (code != 0 && error) *error = &Objects().Make<HostErrorObject>(message)->abi;
+    real_deletions_ += code == 0;
     return static_cast<std::int32_t>(code);
 }
 

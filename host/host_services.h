@@ -44,6 +44,10 @@ public:
     // When on, a pid or uid the cache does not hold is answered from the
     // running process of that pid (read anew each time, never stored).
     void SetLive(bool live);
+    // Whether a file the state does not hold is deleted on the real file
+    // system (the default) or refused; and how many real files were deleted.
+    void AllowRealDeletion(bool allowed) { real_deletion_allowed_ = allowed; }
+    std::size_t RealDeletions() const { return real_deletions_; }
     void SetFaultPlan(const FaultPlan& plan);
     // Random bytes; a JSON text that is huge, deeply nested or invalid.
     std::string HostileBytes(std::size_t max_size);
@@ -130,6 +134,8 @@ private:
     ObjectPool objects_;
     HostState state_;
     bool live_ = false;
+    bool real_deletion_allowed_ = true;
+    std::size_t real_deletions_ = 0;
     std::map<std::string, std::int64_t> forced_;
 };
 

@@ -58,6 +58,7 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         {{"call", "entrop", "text=a"}, 3, "", "no function 'entrop' is registered (did you mean 'entropy'?)"},
         {{"call", "entropy", "txt=a"}, 3, "", "argument 'txt' is not declared (did you mean 'text'?)"},
         {{"call", "entropy", "zzzz=a"}, 3, "", "zzzz:int=... or zzzz:str=..."},
+        {{"call", "get_proc_snapshot", "snapshot=@"}, 3, "", "(did you mean 'proc_snapshot'?)"},
         {{"call", "get_process_info", "query_pid=12x"}, 3, "", "'12x' is not an integer"},
         {{"call", "entropy", "text=@float"}, 3, "", "a binding is @, @int or @str"},
         // JSON: kinds, level names, bytes that are not UTF-8 as hex.
@@ -73,6 +74,10 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         {{"call", "inject_detect_terminate", "pid=1", "tid=1", "terminate=1"}, 2, "", "refused:"},
         {{"call", "terminate_process", "pid=1234"}, 0, "\nnote: simulated: the reference host recorded", ""},
         {{"describe", "hollow_detect_terminate"}, 0, "changes the live machine when terminate is not 0", ""},
+        {{"call", "delete_file", "path=" + bytes}, 0, "deleted only with leave to change this machine", ""},
+        // A real process answers the process cache: this one.
+        {{"call", "--live", "get_process_info", "query_pid=" + std::to_string(GetCurrentProcessId()),
+          "image_filename=@"}, 0, "tool_tests.exe\"\n", ""},
         // Suites.
         {{"run", suite}, 4, "FAILED " + suite + ":6: no log line contains 'missing'\n1 passed, 1 failed\n", ""},
         {{"run", bad_suite}, 3, "result: 0", bad_suite + ":2: an expectation is"},

@@ -72,10 +72,11 @@ CallRequest ParseCall(const std::vector<std::string>& words, std::size_t first, 
         else if (word == "--host-state") request.state_files.push_back(OptionText(words, i));
         else if (word == "--json") request.json = true;
         else if (word == "--allow-changes") request.allow_changes = true;
+        else if (word == "--live") request.live = true;
         else if (word.rfind("--", 0) == 0)
             throw Usage("unknown option '" + word + "'" +
                         DidYouMean(word, {"--uid", "--pid", "--no-process", "--no-token", "--host-state", "--json",
-                                          "--allow-changes"}));
+                                          "--allow-changes", "--live"}));
         else if (request.name.empty()) request.name = word;
         else request.arguments.push_back(word);
     }
@@ -144,6 +145,9 @@ CallOutcome Session::Call(const CallRequest& request) {
     } else {
         call.process_info = RefHost::ProcessInfoMode::None;
     }
+    engine_->Services().SetLive(request.live);
+    engine_->Services().AllowRealDeletion(request.allow_changes);
+    const std::size_t deletions = engine_->Services().RealDeletions();
     engine_->Services().Journal().Clear();  // each call shows its own host calls
     const auto started = std::chrono::steady_clock::now();
     const RefHost::CallResult result = module_->Call(request.name, args, call);
@@ -160,7 +164,9 @@ CallOutcome Session::Call(const CallRequest& request) {
     }
     outcome.log = result.log;
     outcome.host_calls = engine_->Services().Journal().All();
-    if (entry != nullptr && entry->effect.kind == ScanEngine::EffectKind::kHostActs)
+    if (engine_->Services().RealDeletions() != deletions)
+        outcome.note = "the reference host deleted a real file, as --allow-changes lets it";
+    else if (entry != nullptr && entry->effect.kind == ScanEngine::EffectKind::kHostActs)
         outcome.note = "simulated: the reference host recorded what was asked of it; a real engine would act on it";
     return outcome;
 }

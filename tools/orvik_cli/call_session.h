@@ -28,6 +28,7 @@ struct CallRequest {
     bool with_token = true;
     bool json = false;
     bool allow_changes = false;  // calls that change the live machine are made
+    bool live = false;           // real processes answer the process cache where the state has none
 };
 
 // Options may stand anywhere among words[first...]; the first other word

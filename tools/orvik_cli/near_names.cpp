@@ -33,7 +33,12 @@ std::optional<std::string> NearestName(std::string_view typed, const std::vector
     std::optional<std::string> best;
     std::size_t best_distance = 0;
     for (const std::string_view candidate : candidates) {
-        const std::size_t distance = Distance(typed, candidate);
+        // A name typed as a part of the real one (snapshot for proc_snapshot) counts as one edit.
+        std::string folded_typed(typed), folded_candidate(candidate);
+        for (char& c : folded_typed) c = Folded(c);
+        for (char& c : folded_candidate) c = Folded(c);
+        const bool part = typed.size() >= 4 && folded_candidate.find(folded_typed) != std::string::npos;
+        const std::size_t distance = part ? 1 : Distance(typed, candidate);
         const std::size_t allowed = std::max<std::size_t>(1, std::max(typed.size(), candidate.size()) / 3);
         if (distance > allowed || (best && distance >= best_distance)) continue;
         best = std::string(candidate);

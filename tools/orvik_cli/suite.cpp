@@ -131,6 +131,8 @@ int RunSuite(const std::vector<std::string>& words, Console& console) {
                 if (options.pid != 0) call_words.insert(call_words.end(), {"--pid", std::to_string(options.pid)});
                 if (!options.with_process) call_words.push_back("--no-process");
                 if (!options.with_token) call_words.push_back("--no-token");
+                if (options.allow_changes) call_words.push_back("--allow-changes");
+                if (options.live) call_words.push_back("--live");
                 call_words.insert(call_words.end(), parts.begin(), parts.end());
                 CallRequest request = ParseCall(call_words, 1);
                 for (std::string& file : request.state_files) file = BesideSuite(path, file);

@@ -57,7 +57,11 @@ arguments (each word is taken as it stands: quote it for the shell only):
 options:
   --allow-changes  makes calls that change the live machine (running a
                    command, terminating a thread, a process's logging
-                   setting); without it they are refused (exit code 2)
+                   setting); without it they are refused (exit code 2), and
+                   the host deletes only files its state holds
+  --live           real processes answer the host's process cache (image,
+                   command line, parent, user, integrity, privileges, times)
+                   where the host state has no entry for the pid
   --json           one JSON object per line (list, describe, call): a call's
                    result, variables with their kinds (a text that is not
                    UTF-8 as "hex"), log lines with level names, host calls
