@@ -137,15 +137,25 @@ int List(const std::vector<RefHost::Registration>& registrations, const std::str
     return ExitCode::kRan;
 }
 
+// What follows list or describe: --json, and at most one other word.
+struct JsonAndWord {
+    bool json = false;
+    std::string word;
+};
+JsonAndWord ParseJsonAndWord(const std::vector<std::string>& words, const std::string& what) {
+    JsonAndWord parsed;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (words[i] == "--json") parsed.json = true;
+        else if (!parsed.word.empty() || words[i].rfind("--", 0) == 0)
+            throw Usage(words[0] + " takes --json and one " + what);
+        else parsed.word = words[i];
+    }
+    return parsed;
+}
+
 // describe and doc read the function table only: no module is loaded.
 int Describe(const std::vector<std::string>& words, Console& console) {
-    bool json = false;
-    std::string name;
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        if (words[i] == "--json") json = true;
-        else if (!name.empty() || words[i].rfind("--", 0) == 0) throw Usage("describe takes --json and one name");
-        else name = words[i];
-    }
+    const auto [json, name] = ParseJsonAndWord(words, "name");
     if (name.empty()) throw Usage("describe needs a function name");
     const ScanEngine::FunctionEntry* entry = FindFunction(name);
     if (entry == nullptr) {
@@ -199,13 +209,7 @@ int Run(const std::vector<std::string>& words, Console& console) {
         throw Usage("unknown command '" + words[0] + "'" +
                     DidYouMean(words[0], {"list", "call", "run", "describe", "doc", "help"}) +
                     "; 'orvik --help' lists the commands");
-    bool json = false;
-    std::string pattern;
-    for (std::size_t i = 1; i < words.size(); ++i) {
-        if (words[i] == "--json") json = true;
-        else if (!pattern.empty() || words[i].rfind("--", 0) == 0) throw Usage("list takes --json and one pattern");
-        else pattern = words[i];
-    }
+    const auto [json, pattern] = ParseJsonAndWord(words, "pattern");
     Session session(console);
     return List(session.Registrations(), pattern, json, console);
 }
