@@ -72,7 +72,7 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         // What changes the live machine is refused without leave; what the host would do is simulated.
         {{"call", "os_execute", "cmdline=cmd /c echo x"}, 2, "", "refused: os_execute changes the live machine"},
         {{"call", "inject_detect_terminate", "pid=1", "tid=1", "terminate=1"}, 2, "", "refused:"},
-        {{"call", "terminate_process", "pid=1234"}, 0, "\nnote: simulated: the reference host recorded", ""},
+        {{"call", "terminate_process", "pid=1234"}, 0, "\nnote: simulated: the reference host did it in its own state only", ""},
         {{"describe", "hollow_detect_terminate"}, 0, "changes the live machine when terminate is not 0", ""},
         {{"call", "delete_file", "path=" + bytes}, 0, "deleted only with leave to change this machine", ""},
         // A real process answers the process cache: this one.

@@ -167,7 +167,7 @@ CallOutcome Session::Call(const CallRequest& request) {
     if (engine_->Services().RealDeletions() != deletions)
         outcome.note = "the reference host deleted a real file, as --allow-changes lets it";
     else if (entry != nullptr && entry->effect.kind == ScanEngine::EffectKind::kHostActs)
-        outcome.note = "simulated: the reference host recorded what was asked of it; a real engine would act on it";
+        outcome.note = "simulated: the reference host did it in its own state only; nothing on this machine changed";
     return outcome;
 }
 
