@@ -29,4 +29,15 @@ bool IsWholeHexText(std::string_view text) noexcept {
     return true;
 }
 
+std::string EncodeHexPairs(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text;
+    text.reserve(2 * bytes.size());
+    for (const char c : bytes) {
+        text += kDigits[static_cast<unsigned char>(c) >> 4];
+        text += kDigits[static_cast<unsigned char>(c) & 15];
+    }
+    return text;
+}
+
 }  // namespace Common

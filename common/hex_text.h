@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -21,5 +22,8 @@ std::vector<std::uint8_t> DecodeHexPairs(std::string_view text);
 // when DecodeHexPairs gives exactly half as many bytes as the text has
 // characters. The empty text qualifies.
 bool IsWholeHexText(std::string_view text) noexcept;
+
+// Two lower-case hex digits per byte, the inverse of DecodeHexPairs.
+std::string EncodeHexPairs(std::string_view bytes);
 
 }  // namespace Common

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "common/error.h"
 #include "common/system_procedure.h"
+#include "common/token_information.h"
 #include "common/unique_handle.h"
 
 namespace RefHost {
@@ -113,37 +115,38 @@ std::uint32_t ParentPid(std::uint32_t pid) {
     return 0;
 }
 
-// A token information class into a buffer of the size the token asks for.
-std::vector<std::uint64_t> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind, DWORD& size) {
-    size = 0;
-    GetTokenInformation(token, kind, nullptr, 0, &size);
-    std::vector<std::uint64_t> buffer((size + 7) / 8);
-    if (size == 0 || !GetTokenInformation(token, kind, buffer.data(), size, &size)) buffer.clear();
-    return buffer;
+// One class of the token's information, or none where the token refuses it.
+std::optional<Common::TokenInformation> TokenPart(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+    try {
+        return Common::TokenInformation(token, kind);
+    } catch (const Common::Error&) {
+        return std::nullopt;
+    }
 }
 
 void ReadToken(HANDLE process, HostProcess& record) {
     Common::UniqueHandle token;
     if (!OpenProcessToken(process, TOKEN_QUERY, token.Put())) return;
-    DWORD size = 0;
-    if (auto user = TokenInformation(token.Get(), TokenUser, size); !user.empty()) {
-        const PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
-        if (IsValidSid(sid)) record.user_sid = std::string(static_cast<const char*>(sid), GetLengthSid(sid));
+    if (const auto user = TokenPart(token.Get(), TokenUser); user && user->As<TOKEN_USER>()) {
+        const PSID sid = user->As<TOKEN_USER>()->User.Sid;
+        if (const std::size_t size = user->SidSize(sid)) record.user_sid = std::string(static_cast<const char*>(sid), size);
     }
     // Admin means an elevated token: the rights in effect, not a group held
     // but filtered out of a split token.
     TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
     if (GetTokenInformation(token.Get(), TokenElevation, &elevation, sizeof elevation, &size))
         record.is_admin = elevation.TokenIsElevated != 0;
-    if (auto label = TokenInformation(token.Get(), TokenIntegrityLevel, size); !label.empty()) {
-        const PSID sid = reinterpret_cast<TOKEN_MANDATORY_LABEL*>(label.data())->Label.Sid;
-        if (IsValidSid(sid) && *GetSidSubAuthorityCount(sid) > 0)
-            record.integrity_level = *GetSidSubAuthority(sid, *GetSidSubAuthorityCount(sid) - 1);
+    if (const auto label = TokenPart(token.Get(), TokenIntegrityLevel); label && label->As<TOKEN_MANDATORY_LABEL>()) {
+        const PSID sid = label->As<TOKEN_MANDATORY_LABEL>()->Label.Sid;
+        const std::size_t sid_size = label->SidSize(sid);
+        // The last sub-authority is the level.
+        if (sid_size > 8) std::memcpy(&record.integrity_level, static_cast<const char*>(sid) + sid_size - 4, 4);
     }
-    if (auto held = TokenInformation(token.Get(), TokenPrivileges, size); !held.empty()) {
-        const auto* privileges = reinterpret_cast<const TOKEN_PRIVILEGES*>(held.data());
+    if (const auto held = TokenPart(token.Get(), TokenPrivileges); held && held->As<TOKEN_PRIVILEGES>()) {
+        const auto* privileges = held->As<TOKEN_PRIVILEGES>();
         const std::size_t header = offsetof(TOKEN_PRIVILEGES, Privileges);
-        const std::size_t room = size < header ? 0 : (size - header) / sizeof(LUID_AND_ATTRIBUTES);
+        const std::size_t room = (held->Size() - header) / sizeof(LUID_AND_ATTRIBUTES);
         std::vector<HostPrivilege> list;
         for (DWORD i = 0; i < privileges->PrivilegeCount && i < room; ++i) {
             const LUID_AND_ATTRIBUTES& p = privileges->Privileges[i];

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "cli_arguments.h"
+#include "common/hex_text.h"
 #include "common/utf.h"
 #include "host/host_call_context.h"
 #include "host/host_state_file.h"
@@ -136,7 +137,7 @@ CallOutcome Session::Call(const CallRequest& request) {
 
     RefHost::HostCallContext call(engine_->Services().Objects());
     if (request.with_process) {
-        const std::uint64_t pid = request.pid != 0 ? request.pid : GetCurrentProcessId();
+        const std::uint64_t pid = request.pid.value_or(GetCurrentProcessId());
         call.process_uid = request.uid;
         call.process_id = pid;
         call.resolve_process[request.uid] = {0, pid};
@@ -185,7 +186,7 @@ void PrintOutcome(const CallOutcome& outcome, bool json, Console& console) {
             v["kind"] = w.is_integer ? "integer" : "string";
             if (w.is_integer) v["value"] = Json::Int64{w.integer};
             else if (IsUtf8(w.text)) v["value"] = w.text;
-            else v["hex"] = Hex(w.text);
+            else v["hex"] = Common::EncodeHexPairs(w.text);
             out["variables"].append(v);
         }
         for (const auto& line : outcome.log) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ struct CallRequest {
     std::vector<std::string> arguments;
     std::vector<std::string> state_files;
     std::uint64_t uid = 1001;
-    std::uint64_t pid = 0;  // 0: this program's
+    std::optional<std::uint64_t> pid;  // none: this program's
     bool with_process = true;
     bool with_token = true;
     bool json = false;

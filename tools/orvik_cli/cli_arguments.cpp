@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/hex_text.h"
 #include "near_names.h"
 
 namespace OrvikCli {
@@ -43,12 +44,6 @@ std::invalid_argument Undeclared(const std::string& name, const ScanEngine::Argu
                                                : hint));
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 }  // namespace
 
@@ -64,8 +59,10 @@ std::string Unescape(const std::string& text) {
         else if (c == 't') out += '\t';
         else if (c == '0') out += '\0';
         else if (c == '\\' || c == '"') out += c;  // Quote escapes both
-        else if (c == 'x' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+        else if (const auto byte = c == 'x' && i + 2 < text.size() ? Common::DecodeHexPairs(text.substr(i + 1, 2))
+                                                                   : std::vector<std::uint8_t>{};
+                 !byte.empty()) {
+            out += static_cast<char>(byte[0]);
             i += 2;
         } else {
             out += '\\';

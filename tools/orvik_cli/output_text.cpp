@@ -2,6 +2,8 @@
 
 #include <json/writer.h>
 
+#include "common/hex_text.h"
+
 namespace OrvikCli {
 
 std::string JsonLine(const Json::Value& value) {
@@ -37,21 +39,10 @@ bool IsUtf8(std::string_view text) {
     return true;
 }
 
-std::string Hex(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(2 * bytes.size());
-    for (const char c : bytes) {
-        out += kDigits[static_cast<unsigned char>(c) >> 4];
-        out += kDigits[static_cast<unsigned char>(c) & 15];
-    }
-    return out;
-}
-
 Json::Value LosslessText(std::string_view text) {
     if (IsUtf8(text)) return Json::Value(std::string(text));
     Json::Value hex(Json::objectValue);
-    hex["hex"] = Hex(text);
+    hex["hex"] = Common::EncodeHexPairs(text);
     return hex;
 }
 

@@ -16,8 +16,6 @@ std::string JsonLine(const Json::Value& value);
 const char* LevelName(std::uint32_t level);
 // Whether every byte belongs to a valid UTF-8 sequence of a scalar value.
 bool IsUtf8(std::string_view text);
-// Two lower-case hex digits per byte.
-std::string Hex(std::string_view bytes);
 // The text itself where it is UTF-8, else {"hex": ...}: no byte is lost.
 Json::Value LosslessText(std::string_view text);
 

@@ -34,22 +34,37 @@ std::int64_t ExpectedInteger(const std::string& text) {
     return parsed.integer;
 }
 
+constexpr const char* kExpectForms = "an expectation is result=N, NAME=VALUE, log TEXT or host OPERATION";
+
+// The words of a line after its first `count` words, as written (quotes
+// and spacing kept), without the spaces around them.
+std::string AfterWords(const std::string& line, std::size_t count) {
+    std::size_t at = line.find_first_not_of(" \t");
+    for (; count > 0 && at != std::string::npos; --count)
+        at = line.find_first_not_of(" \t", line.find_first_of(" \t", at));
+    if (at == std::string::npos) return "";
+    return line.substr(at, line.find_last_not_of(" \t") + 1 - at);
+}
+
 // What is wrong with the outcome, or nothing when the expectation holds.
-std::optional<std::string> Check(const std::vector<std::string>& words, const std::string& rest,
+// `parts` are the line's words, "expect" first.
+std::optional<std::string> Check(const std::vector<std::string>& parts, const std::string& line,
                                  const CallOutcome& outcome) {
-    if (words.size() >= 2 && (words[1] == "log" || words[1] == "host")) {
-        if (words[1] == "log") {
-            for (const auto& line : outcome.log)
-                if (line.text.find(rest) != std::string::npos) return std::nullopt;
-            return "no log line contains '" + rest + "'";
+    if (parts.size() >= 3 && (parts[1] == "log" || parts[1] == "host")) {
+        const std::string text = AfterWords(line, 2);
+        if (parts[1] == "log") {
+            for (const auto& logged : outcome.log)
+                if (logged.text.find(text) != std::string::npos) return std::nullopt;
+            return "no log line contains '" + text + "'";
         }
         for (const auto& call : outcome.host_calls)
-            if (call.operation == rest) return std::nullopt;
-        return "no host call " + rest;
+            if (call.operation == text) return std::nullopt;
+        return "no host call " + text;
     }
+    if (parts.size() != 2) throw std::invalid_argument(kExpectForms);
+    const std::string& rest = parts[1];
     const std::size_t equals = rest.find('=');
-    if (equals == std::string::npos || equals == 0)
-        throw std::invalid_argument("an expectation is result=N, NAME=VALUE, log TEXT or host OPERATION");
+    if (equals == std::string::npos || equals == 0) throw std::invalid_argument(kExpectForms);
     const std::string name = rest.substr(0, equals), value = rest.substr(equals + 1);
     if (name == "result") {
         const std::int64_t expected = ExpectedInteger(value);
@@ -105,30 +120,24 @@ int RunSuite(const std::vector<std::string>& words, Console& console) {
                 session.LoadState(BesideSuite(path, parts[1]));
             } else if (parts[0] == "expect") {
                 if (!last) throw std::invalid_argument("an expectation needs a call before it");
-                const std::size_t start = line.find("expect") + 6 + 1;
-                std::string rest = start < line.size() ? line.substr(start) : "";
-                if (parts.size() >= 2 && (parts[1] == "log" || parts[1] == "host"))
-                    rest = rest.substr(rest.find(parts[1]) + parts[1].size() + 1 <= rest.size()
-                                           ? rest.find(parts[1]) + parts[1].size() + 1 : rest.size());
-                else if (parts.size() == 2) rest = parts[1];
-                else throw std::invalid_argument("an expectation is result=N, NAME=VALUE, log TEXT or host OPERATION");
-                const auto wrong = Check(parts, rest, *last);
+                const auto wrong = Check(parts, line, *last);
                 if (!wrong) {
                     ++passed;
                     continue;
                 }
                 ++failed;
-                console.Out(options.json ? JsonLine([&] {
-                    Json::Value v(Json::objectValue);
-                    v["line"] = static_cast<Json::UInt64>(number);
-                    v["failed"] = *wrong;
-                    return v;
-                }())
-                                         : "FAILED " + where + *wrong + "\n");
+                if (options.json) {
+                    Json::Value failure(Json::objectValue);
+                    failure["line"] = static_cast<Json::UInt64>(number);
+                    failure["failed"] = *wrong;
+                    console.Out(JsonLine(failure));
+                } else {
+                    console.Out("FAILED " + where + *wrong + "\n");
+                }
             } else {
                 // The run's options hold for the call unless its line says otherwise.
                 std::vector<std::string> call_words = {"call", "--uid", std::to_string(options.uid)};
-                if (options.pid != 0) call_words.insert(call_words.end(), {"--pid", std::to_string(options.pid)});
+                if (options.pid) call_words.insert(call_words.end(), {"--pid", std::to_string(*options.pid)});
                 if (!options.with_process) call_words.push_back("--no-process");
                 if (!options.with_token) call_words.push_back("--no-token");
                 if (options.allow_changes) call_words.push_back("--allow-changes");

@@ -11,13 +11,13 @@
 
 #include "common/error.h"
 #include "common/format_string.h"
+#include "common/token_information.h"
 #include "common/unique_handle.h"
 #include "common/utf.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/functions/handlers.h"
 #include "sid_parse.h"
 #include "sid_text.h"
-#include "token_information.h"
 
 namespace ScanEngine::Process {
 namespace {
@@ -82,7 +82,7 @@ std::vector<std::uint8_t> ProcessUserSid(std::uint32_t pid) {
         RaiseWithCause("OpenProcessToken", pid, COMMON_WINDOWS_ERROR(GetLastError()));
 
     try {
-        const TokenInformation info(token.Get(), TokenUser);
+        const Common::TokenInformation info(token.Get(), TokenUser);
         const auto* user = info.As<TOKEN_USER>();
         const std::size_t size = user != nullptr ? info.SidSize(user->User.Sid) : 0;
         if (size == 0) throw COMMON_WINDOWS_ERROR(ERROR_INVALID_SID);

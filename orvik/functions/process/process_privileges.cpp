@@ -6,11 +6,11 @@
 #include <cstdint>
 
 #include "common/format_string.h"
+#include "common/token_information.h"
 #include "common/unique_handle.h"
 #include "orvik/context/argument_names.h"
 #include "orvik/context/failed_call.h"
 #include "orvik/functions/handlers.h"
-#include "token_information.h"
 
 namespace ScanEngine::Process {
 namespace {
@@ -42,7 +42,7 @@ DWORD AdministratorsMembership(CallContextRef call, HANDLE impersonation_token, 
 // The last sub-authority of the token's mandatory label, or nothing.
 bool IntegrityLevel(HANDLE token, std::uint32_t& level) {
     try {
-        const TokenInformation info(token, TokenIntegrityLevel);
+        const Common::TokenInformation info(token, TokenIntegrityLevel);
         const auto* label = info.As<TOKEN_MANDATORY_LABEL>();
         if (label == nullptr) return false;
         // The whole SID lies in the information, and it has a last sub-authority.

@@ -1,5 +1,5 @@
-// Reading one class of information from an access token into memory this
-// module owns, and finding SIDs inside it without reading past its end.
+// Reading one class of information from an access token into memory of our
+// own, and finding SIDs inside it without reading past its end.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@
 
 #include "common/error.h"
 
-namespace ScanEngine::Process {
+namespace Common {
 
 class TokenInformation {
 public:
@@ -28,6 +28,8 @@ public:
         if (returned > needed) throw COMMON_WINDOWS_ERROR(ERROR_BAD_LENGTH);
         size_ = returned;
     }
+
+    std::size_t Size() const { return size_; }
 
     template <typename T>
     const T* As() const {
@@ -51,4 +53,4 @@ private:
     DWORD size_ = 0;
 };
 
-}  // namespace ScanEngine::Process
+}  // namespace Common
