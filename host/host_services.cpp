@@ -514,7 +514,8 @@ std::int32_t HostServices::RemoveFile(Abi::SecurityToken* token, const char* pat
     HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, static_cast<const void*>(error));
     if (s.files.erase(Text(path)) != 0) return 0;
     if (!real_deletion_allowed_) {
-        if (error) *error = &Objects().Make<HostErrorObject>("real files are deleted only with leave to change this machine")->abi;
+        static constexpr const char* kRefused = "real files are deleted only with leave to change this machine";
+        if (error) *error = &Objects().Make<HostErrorObject>(kRefused)->abi;
         return kHostAccessDenied;
     }
     std::string message;

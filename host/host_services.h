@@ -46,8 +46,14 @@ public:
     void SetLive(bool live);
     // Whether a file the state does not hold is deleted on the real file
     // system (the default) or refused; and how many real files were deleted.
-    void AllowRealDeletion(bool allowed) { real_deletion_allowed_ = allowed; }
-    std::size_t RealDeletions() const { return real_deletions_; }
+    void AllowRealDeletion(bool allowed) {
+        std::lock_guard lock(mutex_);
+        real_deletion_allowed_ = allowed;
+    }
+    std::size_t RealDeletions() {
+        std::lock_guard lock(mutex_);
+        return real_deletions_;
+    }
     void SetFaultPlan(const FaultPlan& plan);
     // Random bytes; a JSON text that is huge, deeply nested or invalid.
     std::string HostileBytes(std::size_t max_size);

@@ -129,7 +129,8 @@ void ReadToken(HANDLE process, HostProcess& record) {
     if (!OpenProcessToken(process, TOKEN_QUERY, token.Put())) return;
     if (const auto user = TokenPart(token.Get(), TokenUser); user && user->As<TOKEN_USER>()) {
         const PSID sid = user->As<TOKEN_USER>()->User.Sid;
-        if (const std::size_t size = user->SidSize(sid)) record.user_sid = std::string(static_cast<const char*>(sid), size);
+        if (const std::size_t size = user->SidSize(sid))
+            record.user_sid = std::string(static_cast<const char*>(sid), size);
     }
     // Admin means an elevated token: the rights in effect, not a group held
     // but filtered out of a split token.

@@ -43,12 +43,6 @@ std::string JoinArgs(const std::vector<std::string>& args) {
     return text;
 }
 
-const ScanEngine::FunctionEntry* FindFunction(const std::string& name) {
-    for (const auto& entry : ScanEngine::kFunctionCatalogue)
-        if (name == entry.name) return &entry;
-    return nullptr;
-}
-
 // Whether the call asks for the change its function may make: always, or
 // when the argument named for it is given and not 0.
 bool AsksForChange(const ScanEngine::Effect& effect, const std::vector<RefHost::Arg>& args) {

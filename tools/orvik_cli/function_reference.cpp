@@ -36,6 +36,12 @@ std::string EffectText(const ScanEngine::Effect& effect) {
     return "";
 }
 
+const ScanEngine::FunctionEntry* FindFunction(std::string_view name) {
+    for (const auto& entry : ScanEngine::kFunctionCatalogue)
+        if (name == entry.name) return &entry;
+    return nullptr;
+}
+
 std::string Synopsis(const ScanEngine::FunctionEntry& entry) {
     std::string text = entry.name;
     for (const ArgumentDescriptor* d = entry.arguments; d->name != nullptr; ++d)

@@ -6,10 +6,14 @@
 #include <json/value.h>
 
 #include <string>
+#include <string_view>
 
 #include "orvik/context/function_catalogue.h"
 
 namespace OrvikCli {
+
+// The table's entry for a function name, or none.
+const ScanEngine::FunctionEntry* FindFunction(std::string_view name);
 
 // "NAME arg=<integer> [out=@string] ...": required arguments bare, optional ones in brackets.
 std::string Synopsis(const ScanEngine::FunctionEntry& entry);

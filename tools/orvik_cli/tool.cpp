@@ -86,12 +86,6 @@ example:
   orvik call get_unix_user_info uid=0 name=@ sid=@ uuid=@ attributes=@
 )";
 
-const ScanEngine::FunctionEntry* FindFunction(const std::string& name) {
-    for (const auto& entry : ScanEngine::kFunctionCatalogue)
-        if (name == entry.name) return &entry;
-    return nullptr;
-}
-
 // Whether `name` contains `pattern`, or, where the pattern has * or ?,
 // matches it whole (letter case ignored either way).
 bool Matches(const std::string& name, const std::string& pattern) {

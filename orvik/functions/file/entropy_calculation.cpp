@@ -258,8 +258,10 @@ public:
             for (const auto& lane : lanes_) first_page_[c] += lane[c];
         sum.template AddPage<Count, kPageSize>(first_page_.data());
         for (std::size_t word = 0; word < made_.size(); ++word) {
-            for (std::uint64_t bits = made_[word]; bits != 0; bits &= bits - 1)
-                sum.template AddPage<Count, kPageSize>(pages_[word * 64 + static_cast<unsigned>(std::countr_zero(bits))]);
+            for (std::uint64_t bits = made_[word]; bits != 0; bits &= bits - 1) {
+                const Count* page = pages_[word * 64 + static_cast<unsigned>(std::countr_zero(bits))];
+                sum.template AddPage<Count, kPageSize>(page);
+            }
         }
     }
 
