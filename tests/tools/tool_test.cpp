@@ -81,8 +81,9 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         // Suites.
         {{"run", suite}, 4, "FAILED " + suite + ":6: no log line contains 'missing'\n1 passed, 1 failed\n", ""},
         {{"run", bad_suite}, 3, "result: 0", bad_suite + ":2: an expectation is"},
-        // A host-state file that cannot be read.
+        // A host-state file that cannot be read, or is no host state.
         {{"call", "--host-state", state + ".missing", "entropy", "text=a"}, 1, "", "cannot open"},
+        {{"call", "--host-state", bytes, "entropy", "text=a"}, 1, "", "host state: not valid JSON"},
     };
     for (const Case& c : cases) {
         Buffers console;
