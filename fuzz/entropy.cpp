@@ -38,6 +38,7 @@ void Check(std::string_view text) {
     }
     const ScanEngine::File::TextEntropy measured = ScanEngine::File::MeasureEntropy(text);
     FUZZ_CHECK(measured.length == points.size() && measured.entropy == (points.empty() ? 0 : std::llround(-sum * 100)));
+    FUZZ_CHECK(ScanEngine::File::MeasureEntropyByLibrary(text).entropy == measured.entropy);
 }
 
 }  // namespace

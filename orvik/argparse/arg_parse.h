@@ -65,14 +65,16 @@ public:
 
 private:
     const Abi::ArgumentValue* Find(ArgName arg) const;
-    bool Declares(ArgName arg) const;
     std::uint64_t StringLength(const char* value) const;
     std::uint32_t BindingReference(ArgName arg, std::uint32_t storage_class) const;
 
     const ArgumentDescriptor* descriptors_;
-    std::int32_t argc_;
     const Abi::ArgumentValue* argv_;
     Abi::CallContext* call_;
+    // For each declared argument, where in argv the call gives it; set for
+    // the declared ones only.
+    static constexpr std::uint32_t kNotGiven = UINT32_MAX;
+    std::uint32_t given_[kMaxArguments];
 };
 
 using IntegerAddress = ArgParse::IntegerAddress;

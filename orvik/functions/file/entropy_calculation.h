@@ -26,6 +26,10 @@ struct TextEntropy {
 // leaves the rounding in doubt: the result is the same.)
 TextEntropy MeasureEntropy(std::string_view text);
 
+// The same, formed with the runtime library's logarithm alone: what
+// MeasureEntropy falls back to near a rounding step, for the checks.
+TextEntropy MeasureEntropyByLibrary(std::string_view text);
+
 // How texts past 4 KiB are decoded: 16 positions at a time, or 32 where the
 // processor has AVX2 (the default there). The results are the same; tests
 // and benchmarks choose each. SetDecodeWidth refuses a width the processor
