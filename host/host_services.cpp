@@ -195,12 +195,8 @@ std::int32_t HostServices::EvalHashes(Abi::SecurityToken* token, const char* pat
 }
 
 std::int32_t HostServices::RaiseAlert(const Abi::AlertRecord* alert) {
-    if (alert == nullptr) {
-        HOST_ENTER(std::int32_t, static_cast<const void*>(alert));
-        return kHostInvalidArgument;
-    }
-    HOST_ENTER(std::int32_t, alert->folder, alert->file_name, alert->rule_id, alert->threat, alert->file_size,
-               alert->can_quarantine, alert->upload_enabled, alert->engine_id, alert->system_pid);
+    HOST_ENTER(std::int32_t, alert);
+    if (alert == nullptr) return kHostInvalidArgument;
     ReceivedAlert received;
     received.folder = Text(alert->folder);
     received.file_name = Text(alert->file_name);
@@ -360,11 +356,8 @@ std::int32_t HostServices::MemoryScanItdt(std::uint32_t unique_key, std::uint64_
 }
 
 std::int32_t HostServices::OnSignificantProcessStarted(const Abi::SignificantProcessRecord* record) {
-    if (record == nullptr) {
-        HOST_ENTER(std::int32_t, static_cast<const void*>(record));
-        return kHostInvalidArgument;
-    }
-    HOST_ENTER(std::int32_t, record->identity, record->process_uid, record->process_id, record->zero);
+    HOST_ENTER(std::int32_t, record);
+    if (record == nullptr) return kHostInvalidArgument;
     s.significant_notices.push_back(
         {true, Text(record->identity), record->process_uid, record->process_id, record->zero});
     s.significant_processes.insert(Text(record->identity));
@@ -372,11 +365,8 @@ std::int32_t HostServices::OnSignificantProcessStarted(const Abi::SignificantPro
 }
 
 std::int32_t HostServices::OnSignificantProcessTerminated(const Abi::SignificantProcessRecord* record) {
-    if (record == nullptr) {
-        HOST_ENTER(std::int32_t, static_cast<const void*>(record));
-        return kHostInvalidArgument;
-    }
-    HOST_ENTER(std::int32_t, record->identity, record->process_uid, record->process_id, record->zero);
+    HOST_ENTER(std::int32_t, record);
+    if (record == nullptr) return kHostInvalidArgument;
     s.significant_notices.push_back(
         {false, Text(record->identity), record->process_uid, record->process_id, record->zero});
     return s.significant_processes.erase(Text(record->identity)) ? 0 : kHostNotFound;
@@ -413,7 +403,7 @@ std::int32_t HostServices::GetVerdict(Abi::SecurityToken* token, const char* pat
 
 std::int32_t HostServices::SetVerdict(Abi::SecurityToken* token, const char* path, const char* unique_id,
                                       const Abi::VerdictRecord* verdict) {
-    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, static_cast<const void*>(verdict));
+    HOST_ENTER(std::int32_t, static_cast<const void*>(token), path, unique_id, verdict);
     if (verdict == nullptr) return kHostInvalidArgument;
     const VerdictKey key{Text(path), Text(unique_id), static_cast<std::uint8_t>(verdict->id)};
     CountScan(s, key);

@@ -7,8 +7,6 @@
 namespace OrvikTest {
 namespace {
 
-namespace Abi = ScanEngine::Abi;
-
 constexpr const char* kPath = "C:\\Temp\\Sample.EXE";
 
 std::vector<Arg> GetArgs(std::int64_t id) {
@@ -32,12 +30,10 @@ TEST_F(VerdictCache, SetPacksTheLow8And32BitsAndGetsSignExtendTheVerdict) {
     CallResult r = Call("set_avc_verdict", WithArgs(SetArgs(257), changes));
     EXPECT_EQ(r.result, 0);
     EXPECT_TRUE(r.log.empty());
-    EXPECT_EQ(HostArgs(Host(), "SetVerdict"), (Strings{"(ptr)", kPath, "U-1", "(ptr)"}));
+    EXPECT_EQ(HostArgs(Host(), "SetVerdict"),
+              (Strings{"(ptr)", kPath, "U-1", "{ttl=4294967295, id=1, value=-56, scan_depth=200, reserved=0}"}));
     {
         auto lock = Host().Lock();
-        const Abi::VerdictRecord stored = Host().State().verdicts.at({kPath, "U-1", 1});
-        EXPECT_EQ(std::tuple(stored.ttl, stored.id, stored.value, stored.scan_depth),
-                  std::tuple(0xFFFFFFFFu, 1u, std::int8_t{-56}, std::uint8_t{200}));
         Host().State().scan_statistics[{kPath, "", 1}] = {0x123456789ABCDEF0ull, 0xFFFFFFFFu, 0};
     }
     const std::vector<Arg> get_changes{Arg::Str("unique_file_id", "U-1"), Arg::Int("current_scan_depth", 0x103)};
@@ -56,7 +52,7 @@ const struct {
     Strings host_args;  // after the token
 } kCalls[] = {
     {"get_avc_verdict", "GetVerdict", GetArgs(0x109), {kPath, "", "9", "0", "(ptr)"}},
-    {"set_avc_verdict", "SetVerdict", SetArgs(0x109), {kPath, "", "(ptr)"}},
+    {"set_avc_verdict", "SetVerdict", SetArgs(0x109), {kPath, "", "{ttl=1, id=9, value=1, scan_depth=1, reserved=0}"}},
     {"get_avc_scan_statistics", "GetScanStatistics", StatisticsArgs(0x109), {kPath, "", "9", "(ptr)"}},
     {"reset_avc_scan_statistics", "ResetScanStatistics", {Arg::Str("path", kPath), Arg::Int("id", 0x109)},
      {kPath, "", "9"}},

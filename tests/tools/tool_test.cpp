@@ -65,6 +65,9 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         {{"call", "--json", "entropy", "text=ab", "length=@"}, 0,
          R"("result":100,"variables":[{"kind":"integer","name":"length","ref":1,"value":2}]})", ""},
         {{"call", "--json", "read_text_file", "path=" + bytes, "text=@"}, 0, R"("hex":"61ff0d0a")", ""},
+        // A record the host received: its members, a text that is not UTF-8 as hex.
+        {{"call", "--json", "--pid", "5", "--uid", "9", "on_significant_process_started", "identity=a\xff"}, 0,
+         R"("args":[{"identity":{"hex":"61ff"},"process_id":5,"process_uid":9,"zero":0}])", ""},
         {{"call", "read_text_file", "path=" + bytes + ".missing", "text=@"}, 0, "log error: cannot open file for reading", ""},
         {{"describe", "get_avc_verdict"}, 0, "orvik call get_avc_verdict path=<string> [unique_file_id=<string>] id=<", ""},
         {{"describe", "--json", "entropy"}, 0, R"("direction":"out","kind":"integer","label":"LENGTH","name":"length")", ""},

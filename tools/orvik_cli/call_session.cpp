@@ -43,6 +43,19 @@ std::string JoinArgs(const std::vector<std::string>& args) {
     return text;
 }
 
+// A record the module handed the host: member name -> number, text, or null
+// for a null text.
+Json::Value RecordJson(const RefHost::RecordMembers& members) {
+    Json::Value record(Json::objectValue);
+    for (const RefHost::RecordMember& m : members) {
+        if (const auto* s = std::get_if<std::int64_t>(&m.value)) record[m.name] = Json::Int64{*s};
+        else if (const auto* u = std::get_if<std::uint64_t>(&m.value)) record[m.name] = Json::UInt64{*u};
+        else if (const auto* text = std::get_if<std::string>(&m.value)) record[m.name] = LosslessText(*text);
+        else record[m.name] = Json::Value(Json::nullValue);
+    }
+    return record;
+}
+
 // Whether the call asks for the change its function may make: always, or
 // when the argument named for it is given and not 0.
 bool AsksForChange(const ScanEngine::Effect& effect, const std::vector<RefHost::Arg>& args) {
@@ -193,7 +206,10 @@ void PrintOutcome(const CallOutcome& outcome, bool json, Console& console) {
             Json::Value h(Json::objectValue);
             h["operation"] = host_call.operation;
             h["args"] = Json::Value(Json::arrayValue);
-            for (const auto& a : host_call.args) h["args"].append(LosslessText(a));
+            for (std::size_t i = 0; i < host_call.args.size(); ++i)
+                h["args"].append(i < host_call.records.size() && !host_call.records[i].empty()
+                                     ? RecordJson(host_call.records[i])
+                                     : LosslessText(host_call.args[i]));
             out["host_calls"].append(h);
         }
         if (!outcome.note.empty()) out["note"] = outcome.note;
