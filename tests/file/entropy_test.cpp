@@ -67,6 +67,9 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
         // Many code points past ASCII, counted on the stack and, past 4 KiB, in pages: two equally likely, 1 bit.
         {Repeat("\xC3\xA9\xD0\x96", 500), 100, 1000},
         {Repeat("\xC3\xA9\xD0\x96", 2000), 100, 4000},
+        // Blocks of more bad bytes than code points, and of nothing else.
+        {Repeat("a\xFF", 2500), 100, 5000},
+        {Repeat("\xFF", 5000), 0, 5000},
         // One script with a few code points from elsewhere, above and below it.
         {Repeat("\xC3\xA9", 60) + Repeat("\xE4\xB8\xAD", 20) + Repeat("\xFF", 4), 105, 84},
         {Repeat("\xD0\x96", 60) + Repeat("\xC3\xA9", 10) + Repeat("\xE4\xB8\xAD", 10), 106, 80},

@@ -356,15 +356,15 @@ private:
 // The decoding of long texts with 32 positions at a time, the whole
 // counting loop compiled for the instructions.
 template <typename Count>
-[[gnu::target("avx2,bmi"), gnu::flatten]] std::uint64_t CountWide(const unsigned char* at, const unsigned char* end,
+[[gnu::target("avx2,bmi,popcnt"), gnu::flatten]] std::uint64_t CountWide(const unsigned char* at, const unsigned char* end,
                                                                    CodePointCounts<Count>& counts) {
-    return DecodeInto<&Utf8Scan::Detail::DecodeBlockAvx2>(at, end, counts);
+    return DecodeInto<&Utf8Scan::Detail::DecodeBlockAvx2, &Utf8Scan::Detail::CompactBlockAvx2>(at, end, counts);
 }
 
 bool Detected(DecodeWidth width) {
     static const bool wide = [] {
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi");
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi") && __builtin_cpu_supports("popcnt");
     }();
     return width == DecodeWidth::k16 || (width == DecodeWidth::k32 && wide);
 }

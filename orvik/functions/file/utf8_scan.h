@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <emmintrin.h>
+#include <type_traits>
 
 namespace ScanEngine::File::Utf8Scan {
 
@@ -193,7 +194,13 @@ std::uint64_t DecodeRest(const unsigned char* at, const unsigned char* const end
 // decoded at all its positions at once (by `DecodeBlock`: the baseline's,
 // or a wider one); a sequence is counted at its last byte, a bad byte or
 // surrogate as one U+FFFD.
-template <auto DecodeBlock = &Detail::DecodeBlock, typename Sink>
+//   With `CompactBlock` (a wider decoder's), the code points a block yields
+// are packed side by side into a staging area and handed on a thousand at
+// a time: no walk over each block's bits, whose end the processor cannot
+// foresee. CompactBlock(values, ends, replaced, out) writes the values at
+// the set bits of `ends`, then one U+FFFD per set bit of `replaced`, and
+// returns how many it wrote.
+template <auto DecodeBlock = &Detail::DecodeBlock, auto CompactBlock = nullptr, typename Sink>
 std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end, Sink& sink) {
     std::uint64_t total = 0;
     // A block reads three bytes before it and three after it.
@@ -206,6 +213,14 @@ std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end
     // Positions 0 to 2 of the next block covered by a sequence of this one,
     // and the last bytes of those sequences.
     std::uint64_t carried_covered = 0, carried_ends = 0;
+    constexpr bool kCompacts = !std::is_same_v<decltype(CompactBlock), std::nullptr_t>;
+    constexpr std::size_t kStaged = kCompacts ? 1024 : 0;
+    alignas(32) std::uint32_t staged[kCompacts ? kStaged + 64 + 16 : 1];  // a block writes at most 80
+    std::size_t staged_count = 0;
+    const auto hand_on = [&] {
+        for (std::size_t i = 0; i < staged_count; ++i) sink.Add(staged[i]);
+        staged_count = 0;
+    };
     while (end - at >= 64 + 3) {
         __m128i any_high = _mm_setzero_si128();
         for (unsigned part = 0; part < 64; part += 16) any_high = _mm_or_si128(any_high, Detail::Load(at + part));
@@ -230,13 +245,22 @@ std::uint64_t DecodeInto(const unsigned char* at, const unsigned char* const end
         const std::uint64_t bad = ~covered & masks.not_ascii & ~masks.valid;
         carried_covered = masks.valid >> 63 | masks.valid34 >> 62 | masks.valid4 >> 61;
         carried_ends = valid2 >> 63 | valid3 >> 62 | masks.valid4 >> 61;
-        // Counted as they are visited: the processor has no population count
-        // in the baseline instruction set.
-        for (std::uint64_t bits = ends; bits != 0; bits &= bits - 1, ++total)
-            sink.Add(values[std::countr_zero(bits)]);
-        for (std::uint64_t bits = bad | masks.surrogate; bits != 0; bits &= bits - 1, ++total) sink.Add(kReplacement);
+        if constexpr (kCompacts) {
+            const std::size_t written = CompactBlock(values, ends, bad | masks.surrogate, staged + staged_count);
+            staged_count += written;
+            total += written;
+            if (staged_count >= kStaged) hand_on();
+        } else {
+            // Counted as they are visited: the processor has no population
+            // count in the baseline instruction set.
+            for (std::uint64_t bits = ends; bits != 0; bits &= bits - 1, ++total)
+                sink.Add(values[std::countr_zero(bits)]);
+            for (std::uint64_t bits = bad | masks.surrogate; bits != 0; bits &= bits - 1, ++total)
+                sink.Add(kReplacement);
+        }
         at += 64;
     }
+    hand_on();
     // A sequence cut by the last block (a surrogate was counted at its lead).
     if (carried_ends != 0) {
         const unsigned char* lead = at - 1;

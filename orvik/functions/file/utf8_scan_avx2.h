@@ -3,6 +3,8 @@
 // have the instructions. Pure computation.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <immintrin.h>
 
 #include "utf8_scan.h"
@@ -86,6 +88,41 @@ ORVIK_AVX2 inline void DecodePositions32(const unsigned char* at, unsigned shift
 ORVIK_AVX2 inline void DecodeBlockAvx2(const unsigned char* at, BlockMasks& masks, std::uint32_t* values) {
     DecodePositions32(at, 0, masks, values);
     DecodePositions32(at + 32, 32, masks, values + 32);
+}
+
+// For each byte of a mask, the positions of its set bits, packed from the
+// low end: the indices a permute needs to gather those values side by side.
+constexpr std::array<std::uint64_t, 256> MakePackOrder() {
+    std::array<std::uint64_t, 256> order{};
+    for (unsigned mask = 0; mask < 256; ++mask) {
+        unsigned used = 0;
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (mask >> bit & 1) order[mask] |= std::uint64_t{bit} << (8 * used++);
+    }
+    return order;
+}
+inline constexpr std::array<std::uint64_t, 256> kPackOrder = MakePackOrder();
+
+// The block walker's packing step: the values at the set bits of `ends`
+// side by side, then one U+FFFD per set bit of `replaced` (rare outside
+// damaged text: sixteen are written at once, more one by one). `out` has
+// room for 80 values.
+[[gnu::target("avx2,popcnt")]] inline std::size_t CompactBlockAvx2(const std::uint32_t* values, std::uint64_t ends,
+                                                                    std::uint64_t replaced, std::uint32_t* out) {
+    std::size_t written = 0;
+    for (unsigned group = 0; group < 64; group += 8) {
+        const unsigned mask = static_cast<unsigned>(ends >> group) & 0xFF;
+        const __m256i order = _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(static_cast<long long>(kPackOrder[mask])));
+        const __m256i packed = _mm256_permutevar8x32_epi32(Load32(reinterpret_cast<const unsigned char*>(values + group)), order);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written), packed);
+        written += static_cast<std::size_t>(std::popcount(mask));
+    }
+    const __m256i replacement = _mm256_set1_epi32(static_cast<int>(kReplacement));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written), replacement);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + written + 8), replacement);
+    const std::size_t bad = static_cast<std::size_t>(std::popcount(replaced));
+    for (std::size_t extra = 16; extra < bad; ++extra) out[written + extra] = kReplacement;
+    return written + bad;
 }
 
 #undef ORVIK_AVX2
