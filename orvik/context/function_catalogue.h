@@ -1,6 +1,7 @@
 // The extension functions in registry order, each with its declared
-// argument list and description, as the function table declares them; the
-// registry binds handlers to these rows by id. Usable without the handlers.
+// argument list, description, result and host services, as the function
+// table declares them; the registry binds handlers to these rows by id.
+// Usable without the handlers.
 #pragma once
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <cstdint>
 
 #include "argument_descriptor.h"
+#include "host_services_used.h"
 
 namespace ScanEngine {
 
@@ -35,6 +37,8 @@ struct FunctionEntry {
     const ArgumentDescriptor* arguments;  // ends with kEndOfArguments
     const char* description;              // one line for rule writers
     Effect effect;
+    const char* result;                   // what the result means, one line for rule writers
+    HostServiceSet host_services;         // the host services a call may use
 };
 
 inline constexpr std::size_t kFunctionCount = 0

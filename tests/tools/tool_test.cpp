@@ -72,6 +72,8 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         {{"describe", "get_avc_verdict"}, 0, "orvik call get_avc_verdict path=<string> [unique_file_id=<string>] id=<", ""},
         {{"describe", "--json", "entropy"}, 0, R"("direction":"out","kind":"integer","label":"LENGTH","name":"length")", ""},
         {{"describe", "entrpy"}, 3, "", "no function 'entrpy' (did you mean 'entropy'?)"},
+        {{"describe", "entropy"}, 0, "empty text); -1 if the call fails.\n    host services: none\n", ""},
+        {{"describe", "--json", "delete_file"}, 0, R"("host_services":["ConvertNtPathToDosPath","RemoveFile"])", ""},
         // What changes the live machine is refused without leave; what the host would do is simulated.
         {{"call", "os_execute", "cmdline=cmd /c echo x"}, 2, "", "refused: os_execute changes the live machine"},
         {{"call", "inject_detect_terminate", "pid=1", "tid=1", "terminate=1"}, 2, "", "refused:"},

@@ -1,6 +1,7 @@
 #include "function_reference.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace OrvikCli {
 namespace {
@@ -20,6 +21,22 @@ std::string CallWord(const ArgumentDescriptor& d) {
 }
 
 std::string Direction(const ArgumentDescriptor& d) { return d.input ? "in" : "out"; }
+
+// The host services a function may call, in the interface's order.
+std::vector<std::string> ServiceNames(const ScanEngine::FunctionEntry& entry) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < ScanEngine::kHostServiceCount; ++i)
+        if (entry.host_services.Contains(static_cast<ScanEngine::HostService>(i)))
+            names.emplace_back(ScanEngine::kHostServiceNames[i]);
+    return names;
+}
+
+// "none", or the names joined by ", ", each between `quote`s.
+std::string ServicesText(const ScanEngine::FunctionEntry& entry, const std::string& quote) {
+    std::string text;
+    for (const std::string& name : ServiceNames(entry)) text += (text.empty() ? "" : ", ") + quote + name + quote;
+    return text.empty() ? "none" : text;
+}
 
 }  // namespace
 
@@ -51,7 +68,8 @@ std::string Synopsis(const ScanEngine::FunctionEntry& entry) {
 
 std::string DescribeText(const ScanEngine::FunctionEntry& entry) {
     std::string text = entry.name + std::string("\n    ") + entry.description + "\n    effect: " +
-                       EffectText(entry.effect) + "\n\n    orvik call " + Synopsis(entry) + "\n\narguments:\n";
+                       EffectText(entry.effect) + "\n    result: " + entry.result + "\n    host services: " +
+                       ServicesText(entry, "") + "\n\n    orvik call " + Synopsis(entry) + "\n\narguments:\n";
     for (const ArgumentDescriptor* d = entry.arguments; d->name != nullptr; ++d) {
         std::string name = d->name;
         name.resize(std::max<std::size_t>(name.size() + 1, 24), ' ');
@@ -70,6 +88,9 @@ Json::Value DescribeJson(const ScanEngine::FunctionEntry& entry) {
     static constexpr const char* kKinds[] = {"reads", "host acts", "changes the machine"};
     out["effect"] = kKinds[static_cast<int>(entry.effect.kind)];
     if (entry.effect.when_nonzero) out["effect_when_nonzero"] = entry.effect.when_nonzero;
+    out["result"] = entry.result;
+    out["host_services"] = Json::Value(Json::arrayValue);
+    for (const std::string& name : ServiceNames(entry)) out["host_services"].append(name);
     out["arguments"] = Json::Value(Json::arrayValue);
     for (const ArgumentDescriptor* d = entry.arguments; d->name != nullptr; ++d) {
         Json::Value argument(Json::objectValue);
@@ -89,7 +110,8 @@ std::string ReferenceMarkdown() {
         "do not edit by hand. Each takes its arguments by name; `orvik describe NAME` says the same.\n";
     for (const ScanEngine::FunctionEntry& entry : ScanEngine::kFunctionCatalogue) {
         text += "\n## " + std::string(entry.name) + "\n\n" + entry.description + "\n\nEffect: " +
-                EffectText(entry.effect) + ".\n\n    orvik call " + Synopsis(entry) + "\n\n";
+                EffectText(entry.effect) + ".\n\nResult: " + entry.result + "\n\nHost services: " +
+                ServicesText(entry, "`") + ".\n\n    orvik call " + Synopsis(entry) + "\n\n";
         if (entry.arguments->name == nullptr) {
             text += "No arguments.\n";
             continue;

@@ -21,7 +21,8 @@ std::string Synopsis(const ScanEngine::FunctionEntry& entry);
 // What a call of the function does beyond answering, for rule writers.
 std::string EffectText(const ScanEngine::Effect& effect);
 
-// Name, synopsis, description, its effect and a line per argument.
+// Name, synopsis, description, its effect, what its result means, the host
+// services it may call and a line per argument.
 std::string DescribeText(const ScanEngine::FunctionEntry& entry);
 Json::Value DescribeJson(const ScanEngine::FunctionEntry& entry);
 
