@@ -169,13 +169,15 @@ std::string Utf16HexDump(const std::string& ascii) {
     return dump;
 }
 
-// Kanji and kana, three UTF-8 bytes each; 341 of them and a full stop make 1 KiB.
+// 341 distinct code points spread over the whole CJK block, then a full stop:
+// every code point counted once, the hardest short text of one script.
 std::string CjkText() {
-    const std::string sentence = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\x96\x87\xE7\xAB\xA0\xE3\x81\xA7"
-                                 "\xE3\x81\x99\xE3\x80\x82";  // 9 characters
     std::string text;
-    while (text.size() + sentence.size() <= 1023) text += sentence;
-    while (text.size() < 1023) text += "\xE6\x96\x87";
+    for (char32_t i = 0; i < 341; ++i) {
+        const char32_t c = 0x4E00 + i * 7919 % 20992;  // 7919 is prime to 20992: no repeats
+        text += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
+                 static_cast<char>(0x80 | (c & 0x3F))};
+    }
     return text + ".";
 }
 

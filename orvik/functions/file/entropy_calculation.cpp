@@ -256,10 +256,41 @@ struct ShortTextCounts {
     }
 };
 
-// Calls visit(count) for each code point that occurs, in ascending order of
-// code point: those below 0x80 unless told not to, and then the others.
+// Calls visit(count) for each distinct value among `values`, in no set
+// order: counted by value in an open-addressed table of 64-bit slots (the
+// value, and its count above it) in `slots`, which has room for
+// bit_ceil(2 * count), so that fewer than half are used. The values are
+// overwritten.
+template <typename Visit>
+void EachCountByValue(char32_t* values, std::size_t count, std::uint64_t* slots, Visit& visit) {
+    const std::size_t size = std::bit_ceil(2 * count);
+    const int shift = 64 - std::countr_zero(size);
+    std::memset(slots, 0, size * sizeof *slots);  // no code point past ASCII is 0
+    std::size_t distinct = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char32_t value = values[i];
+        for (std::size_t slot = (value * 0x9E3779B97F4A7C15ull) >> shift;; slot = (slot + 1) & (size - 1)) {
+            const std::uint64_t held = slots[slot];
+            if (held == 0) {
+                slots[slot] = value | std::uint64_t{1} << 32;
+                values[distinct++] = static_cast<char32_t>(slot);  // the values up to i are read already
+                break;
+            }
+            if (static_cast<char32_t>(held) == value) {
+                slots[slot] = held + (std::uint64_t{1} << 32);
+                break;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < distinct; ++i) visit(slots[values[i]] >> 32);
+}
+
+// Calls visit(count) for each code point that occurs: those below 0x80
+// unless told not to, and then the others. In ascending order of code
+// point when asked; otherwise the others, when they are few enough, are
+// counted by value, which is quicker than sorting them.
 template <std::size_t Capacity, typename Visit>
-void EachCount(ShortTextCounts<Capacity>& counts, bool with_ascii, Visit visit) {
+void EachCount(ShortTextCounts<Capacity>& counts, bool with_ascii, bool in_order, Visit visit) {
     if (with_ascii) {
         std::uint64_t present[2];
         counts.Present(present);
@@ -269,6 +300,10 @@ void EachCount(ShortTextCounts<Capacity>& counts, bool with_ascii, Visit visit) 
         }
     }
     if (counts.other_count == 0) return;
+    if (!in_order && counts.other_count <= Capacity / 4) {
+        std::uint64_t slots[Capacity / 2];
+        return EachCountByValue(counts.others, counts.other_count, slots, visit);
+    }
     char32_t scratch[Capacity];
     EachCountInOrder(counts.others, scratch, counts.other_count, visit);
 }
@@ -284,11 +319,12 @@ std::optional<TextEntropy> MeasureShortText(const unsigned char* at, const unsig
         FixedEntropySum sum;
         const bool tallied = ShortTextCounts<Capacity>::kTallied;
         if (tallied) sum.AddFixed(counts.ascii_share, 0x80);
-        EachCount(counts, !tallied, [&](std::uint64_t count) { sum.Add(count); });
+        // The fixed-point sum is the same in any order.
+        EachCount(counts, !tallied, false, [&](std::uint64_t count) { sum.Add(count); });
         rounded = sum.Rounded(result.length);
     } else {
         EntropySum sum(result.length, precision);
-        EachCount(counts, true, [&](std::uint64_t count) { sum.Add(count); });
+        EachCount(counts, true, true, [&](std::uint64_t count) { sum.Add(count); });
         rounded = sum.Rounded();
     }
     if (!rounded) return std::nullopt;
