@@ -71,6 +71,9 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         {{"call", "read_text_file", "path=" + bytes + ".missing", "text=@"}, 0, "log error: cannot open file for reading", ""},
         {{"describe", "get_avc_verdict"}, 0, "orvik call get_avc_verdict path=<string> [unique_file_id=<string>] id=<", ""},
         {{"describe", "--json", "entropy"}, 0, R"("direction":"out","kind":"integer","label":"LENGTH","name":"length")", ""},
+        // The example is the function's first call in the example suite.
+        {{"describe", "get_process_info"}, 0, "]\n    example: get_process_info query_pid=4242 image_filename=@ ", ""},
+        {{"describe", "--json", "reg_parse_int"}, 0, R"("example":"reg_parse_int hex_input=01020000 value=@")", ""},
         {{"describe", "entrpy"}, 3, "", "no function 'entrpy' (did you mean 'entropy'?)"},
         {{"describe", "entropy"}, 0, "empty text); -1 if the call fails.\n    host services: none\n", ""},
         {{"describe", "--json", "delete_file"}, 0, R"("host_services":["ConvertNtPathToDosPath","RemoveFile"])", ""},

@@ -15,6 +15,12 @@ namespace OrvikCli {
 // The table's entry for a function name, or none.
 const ScanEngine::FunctionEntry* FindFunction(std::string_view name);
 
+// The text of examples/every-function.txt, built into the tool.
+extern const std::string_view kExampleSuite;
+
+// The first call of the function in that suite, as written there; empty when it has none.
+std::string_view ExampleCall(std::string_view name);
+
 // "NAME arg=<integer> [out=@string] ...": required arguments bare, optional ones in brackets.
 std::string Synopsis(const ScanEngine::FunctionEntry& entry);
 
@@ -26,7 +32,8 @@ std::string EffectText(const ScanEngine::Effect& effect);
 std::string DescribeText(const ScanEngine::FunctionEntry& entry);
 Json::Value DescribeJson(const ScanEngine::FunctionEntry& entry);
 
-// docs/functions.md: one section per function, in the table's order.
+// docs/functions.md: one section per function, in the table's order. Throws
+// std::runtime_error when a function has no example call.
 std::string ReferenceMarkdown();
 
 }  // namespace OrvikCli
