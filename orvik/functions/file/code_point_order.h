@@ -108,6 +108,20 @@ private:
     std::size_t distinct_ = 0;
 };
 
+// Text in one script keeps most of its code points within one aligned
+// window of this many.
+constexpr char32_t kWindow = 1024;
+
+// Whether more than 32 values look mostly like one script's: a sample of 16
+// tells text in many scripts early, before a table for the window is made.
+inline bool MostlyInOneWindow(const char32_t* values, std::size_t count) {
+    if (count <= 32) return false;
+    const char32_t base = values[count / 2] / kWindow * kWindow;
+    std::size_t sampled_outside = 0;
+    for (std::size_t i = 0; i < 16; ++i) sampled_outside += values[i * count / 16] - base >= kWindow;
+    return sampled_outside <= 4;
+}
+
 // Calls visit(count) for each distinct value among `values`, in ascending
 // order of value; `scratch` has room for as many. Text in one script keeps
 // most of its code points within one aligned window: those are counted in a
@@ -121,12 +135,8 @@ template <typename Visit>
         const char32_t* sorted = SortValues(values, scratch, count);
         return VisitRuns(sorted, sorted + count, visit);
     }
-    constexpr char32_t kWindow = 1024;
     const char32_t base = values[count / 2] / kWindow * kWindow;
-    // A sample tells text in many scripts early, before the table is made.
-    std::size_t sampled_outside = 0;
-    for (std::size_t i = 0; i < 16; ++i) sampled_outside += values[i * count / 16] - base >= kWindow;
-    if (sampled_outside > 4) {
+    if (!MostlyInOneWindow(values, count)) {
         DistinctCounts distinct;
         std::size_t i = 0;
         while (i < count && distinct.Add(values[i])) ++i;

@@ -287,8 +287,9 @@ void EachCountByValue(char32_t* values, std::size_t count, std::uint64_t* slots,
 
 // Calls visit(count) for each code point that occurs: those below 0x80
 // unless told not to, and then the others. In ascending order of code
-// point when asked; otherwise the others, when they are few enough, are
-// counted by value, which is quicker than sorting them.
+// point when asked; otherwise the others, when they are few enough and not
+// mostly in one script's window (which a table counts quicker), are counted
+// by value, which is quicker than sorting them.
 template <std::size_t Capacity, typename Visit>
 void EachCount(ShortTextCounts<Capacity>& counts, bool with_ascii, bool in_order, Visit visit) {
     if (with_ascii) {
@@ -300,7 +301,8 @@ void EachCount(ShortTextCounts<Capacity>& counts, bool with_ascii, bool in_order
         }
     }
     if (counts.other_count == 0) return;
-    if (!in_order && counts.other_count <= Capacity / 4) {
+    if (!in_order && counts.other_count <= Capacity / 4 &&
+        !CodePointOrder::MostlyInOneWindow(counts.others, counts.other_count)) {
         std::uint64_t slots[Capacity / 2];
         return EachCountByValue(counts.others, counts.other_count, slots, visit);
     }
