@@ -178,14 +178,13 @@ public:
     }
 
     std::optional<std::int64_t> Rounded(std::uint64_t n) const {
-        const double mean = static_cast<double>(total_) * kUnit / static_cast<double>(n);
+        const double mean = static_cast<double>(total_) * kFixedUnit / static_cast<double>(n);
         const double scaled = -(mean - Log2(n)) * 100;
         if (!EntropyLog::RoundingIsClear(scaled, added_)) return std::nullopt;
         return std::llround(scaled);
     }
 
 private:
-    static constexpr double kUnit = kFixedUnit;
     static constexpr double kInverseLn2 = 1 / std::numbers::ln2;
 
     // log2 of a whole number: its power of two, exactly, and the quick
@@ -196,7 +195,7 @@ private:
         return shift + EntropyLog::Log(static_cast<double>(value) * scale) * kInverseLn2;
     }
     static std::uint64_t Fixed(std::uint64_t count) {
-        return static_cast<std::uint64_t>(static_cast<double>(count) * Log2(count) / kUnit + 0.5);
+        return static_cast<std::uint64_t>(static_cast<double>(count) * Log2(count) / kFixedUnit + 0.5);
     }
 
     // A text counted on the stack has at most 4096 code points, so A is
