@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <tuple>
 
 #include "tlsh/tlsh_kernel.h"
 
@@ -46,29 +47,52 @@ std::uint8_t SwapNibbles(std::uint8_t v) { return static_cast<std::uint8_t>((v >
 
 constexpr std::size_t kCodedBuckets = 128;
 
+// One position: a0 the newest byte, a1-a4 the ones before it.
+inline void Step(unsigned a0, unsigned a1, unsigned a2, unsigned a3, unsigned a4, unsigned& checksum,
+                 std::uint64_t* count) {
+    // Byte loads from the row: cheaper here than shifting one word apart.
+    const auto* row = reinterpret_cast<const std::uint8_t*>(&kSaltRows[a0]);
+    const auto salt = [row](unsigned s) { return static_cast<unsigned>(row[s]); };
+    checksum = kPearson[kPearson[salt(0) ^ a1] ^ checksum];
+    ++count[kPearson[salt(1) ^ a1] ^ a2];
+    ++count[kPearson[salt(2) ^ a1] ^ a3];
+    ++count[kPearson[salt(3) ^ a2] ^ a3];
+    ++count[kPearson[salt(4) ^ a2] ^ a4];
+    ++count[kPearson[salt(5) ^ a1] ^ a4];
+    ++count[kPearson[salt(6) ^ a3] ^ a4];
+}
+
 // Positions [from, to) of data with their window in run: the scalar path, and
-// the head and tail of the vector ones.
+// the head and tail of the vector ones. Four positions a round, so the window
+// moves once a round and each count array has a fixed register.
 void UpdateScalar(Kernel::Run& run, const std::uint8_t* data, std::size_t from, std::size_t to) {
     unsigned a1 = run.a1, a2 = run.a2, a3 = run.a3, a4 = run.a4, checksum = run.checksum;
-    for (std::size_t i = from; i < to; ++i) {
-        const unsigned a0 = data[i];
-        // Byte loads from the row: cheaper here than shifting one word apart.
-        const auto* row = reinterpret_cast<const std::uint8_t*>(&kSaltRows[a0]);
-        const auto salt = [row](unsigned s) { return static_cast<unsigned>(row[s]); };
-        checksum = kPearson[kPearson[salt(0) ^ a1] ^ checksum];
-        std::uint64_t* const count = run.counts + 256 * (i & 1);
-        ++count[kPearson[salt(1) ^ a1] ^ a2];
-        ++count[kPearson[salt(2) ^ a1] ^ a3];
-        ++count[kPearson[salt(3) ^ a2] ^ a3];
-        ++count[kPearson[salt(4) ^ a2] ^ a4];
-        ++count[kPearson[salt(5) ^ a1] ^ a4];
-        ++count[kPearson[salt(6) ^ a3] ^ a4];
+    std::uint64_t* const even = run.counts;
+    std::uint64_t* const odd = run.counts + 256;
+    std::size_t i = from;
+    for (; to - i >= 4; i += 4) {
+        const unsigned b0 = data[i], b1 = data[i + 1], b2 = data[i + 2], b3 = data[i + 3];
+        Step(b0, a1, a2, a3, a4, checksum, even);
+        Step(b1, b0, a1, a2, a3, checksum, odd);
+        Step(b2, b1, b0, a1, a2, checksum, even);
+        Step(b3, b2, b1, b0, a1, checksum, odd);
+        a4 = b0;
+        a3 = b1;
+        a2 = b2;
+        a1 = b3;
+    }
+    for (; i < to; ++i) {
+        Step(data[i], a1, a2, a3, a4, checksum, (i & 1) != 0 ? odd : even);
         a4 = a3;
         a3 = a2;
         a2 = a1;
-        a1 = a0;
+        a1 = data[i];
     }
-    run = {run.counts, a1, a2, a3, a4, checksum};
+    run.a1 = a1;
+    run.a2 = a2;
+    run.a3 = a3;
+    run.a4 = a4;
+    run.checksum = checksum;
 }
 
 bool Detected(Path path) {
@@ -77,16 +101,17 @@ bool Detected(Path path) {
         __builtin_cpu_init();
         return std::array<bool, 3>{true, __builtin_cpu_supports("avx2") != 0,
                                    __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                                       __builtin_cpu_supports("avx512vbmi")};
+                                       __builtin_cpu_supports("avx512vbmi") &&
+                                       __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt")};
     }();
     return supported[static_cast<std::size_t>(path)];
 }
 
-// AVX2 where the processor has it. The AVX-512 VBMI path is taken only when
-// chosen: no machine the suite runs on has had those instructions, and a
-// digest path that has never run is not made the default.
+// The fastest path the processor has.
 std::atomic<Path>& ChosenPath() {
-    static std::atomic<Path> path{Detected(Path::kAvx2) ? Path::kAvx2 : Path::kScalar};
+    static std::atomic<Path> path{Detected(Path::kAvx512Vbmi) ? Path::kAvx512Vbmi
+                                  : Detected(Path::kAvx2)     ? Path::kAvx2
+                                                              : Path::kScalar};
     return path;
 }
 
@@ -104,7 +129,8 @@ Path CurrentPath() { return ChosenPath().load(std::memory_order_relaxed); }
 
 void Hash::update(const std::uint8_t* data, std::size_t length) {
     if (finalized_ || data == nullptr || length == 0) return;
-    Kernel::Run run{counts_.data(), recent_[3], recent_[2], recent_[1], recent_[0], checksum_};
+    static_assert(std::tuple_size_v<decltype(coded_)> == Kernel::kCodedTables * Kernel::kCodedStride);
+    Kernel::Run run{counts_.data(), recent_[3], recent_[2], recent_[1], recent_[0], checksum_, coded_.data()};
     std::size_t i = 0;
     // The stream's first four bytes only fill the window.
     for (; i < length && length_ + i < 4; ++i) {
@@ -138,6 +164,8 @@ void Hash::final() {
 
     std::array<std::uint64_t, 256> bucket;
     for (unsigned z = 0; z < 256; ++z) bucket[kPearson[z]] = counts_[z] + counts_[256 + z];
+    for (std::size_t b = 0; b < kCodedBuckets; ++b)
+        for (std::size_t t = 0; t < Kernel::kCodedTables; ++t) bucket[b] += coded_[Kernel::kCodedStride * t + b];
     std::array<std::uint64_t, kCodedBuckets> sorted;
     std::copy_n(bucket.begin(), kCodedBuckets, sorted.begin());
     std::sort(sorted.begin(), sorted.end());

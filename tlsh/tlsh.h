@@ -11,11 +11,12 @@
 namespace Tlsh {
 
 // How update() computes: the scalar code runs everywhere, the vector ones
-// where the processor has the instructions. All give the same digests.
+// where the processor has the instructions (kAvx512Vbmi: AVX-512 F, BW, VBMI
+// and VBMI2). All give the same digests.
 enum class Path { kScalar, kAvx2, kAvx512Vbmi };
 bool Supports(Path path);
 // The path every Hash takes from now on (all threads); false, and no change,
-// when the processor lacks it. Until then: AVX2 where present, else scalar.
+// when the processor lacks it. Until then: the fastest one it has.
 bool SetPath(Path path);
 Path CurrentPath();
 
@@ -41,6 +42,9 @@ private:
     // odd positions apart: final() sums them into bucket counts, of which the
     // first 128 make the digest.
     std::array<std::uint64_t, 2 * 256> counts_{};
+    // Coded buckets counted as they are, by the vector paths that keep only
+    // those (tables of the kernel's layout).
+    std::array<std::uint64_t, 4 * 136> coded_{};
     std::array<std::uint8_t, 4> recent_{};  // the last four bytes seen, oldest first
     std::uint64_t length_ = 0;
     std::uint8_t checksum_ = 0;

@@ -1,13 +1,18 @@
-// TLSH update, AVX-512 VBMI: the indices of 64 positions at once. vpermi2b
-// looks up 128 bytes from two registers; the index's bit 7 picks the half.
+// TLSH update, AVX-512 VBMI and VBMI2: the indices of 64 positions at once.
+// vpermi2b looks up 128 bytes from two registers; the index's bit 7 picks the
+// half. The last round is done here too, and only the coded buckets (half of
+// them) are kept, packed with vpcompressb, so the scalar counting that
+// follows does half the stores.
 #include <immintrin.h>
+
+#include <bit>
 
 #include "tlsh/tlsh_kernel.h"
 
 namespace Tlsh::Kernel {
 namespace {
 
-#define TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi")))
+#define TARGET __attribute__((target("avx512f,avx512bw,avx512vbmi,avx512vbmi2,popcnt")))
 
 TARGET inline __m512i Lookup(const __m512i* t, __m512i x) {
     const __m512i low = _mm512_permutex2var_epi8(t[0], x, t[1]), high = _mm512_permutex2var_epi8(t[2], x, t[3]);
@@ -20,27 +25,56 @@ TARGET inline __m512i Salted(const __m512i* t, const __m512i* a, int s, int k) {
     return Lookup(t, _mm512_xor_si512(first, a[k]));
 }
 
+constexpr std::size_t kBlock = 64, kEights = kBlock / 8;
+
+// One block's checksum inputs and its coded buckets, padded to a group of eight.
+struct Block {
+    alignas(64) std::uint8_t checks[kBlock];
+    alignas(64) std::uint8_t coded[6 * kBlock + kBlock];
+    std::size_t groups = 0;
+};
+
+// Part s of 7 of a block's scalar work.
+inline void CountPart(Run& run, const Block& block, int s) {
+    ChainChecksum(run, block.checks, s * kEights / 7, (s + 1) * kEights / 7);
+    CountCoded(run, block.coded, s * block.groups / 7, (s + 1) * block.groups / 7);
+}
+
 }  // namespace
 
 TARGET std::size_t UpdateAvx512Vbmi(Run& run, const std::uint8_t* data, std::size_t from, std::size_t to) {
-    constexpr std::size_t kBlock = 64;
     if (to - from < kBlock) return from;
     __m512i t[4];
     for (int k = 0; k < 4; ++k) t[k] = _mm512_loadu_si512(kPearson.data() + 64 * k);
-    Rows<kBlock> rows[2];
-    constexpr std::size_t kEights = kBlock / 8;
+    Block blocks[2];
     std::size_t i = from;
-    int b = 0;  // the rows being filled; the other ones are counted meanwhile
+    int b = 0;  // the block being filled; the other one is counted meanwhile
     for (; to - i >= kBlock; i += kBlock, b ^= 1) {
         __m512i a[5];
         for (int k = 0; k < 5; ++k) a[k] = _mm512_loadu_si512(data + i - k);
+        Block& block = blocks[b];
+        std::size_t n = 0;
         for (int s = 0; s < 7; ++s) {
             const __m512i v = Salted(t, a, s, kSecond[s]);
-            _mm512_storeu_si512(rows[b][s], s == 0 ? v : _mm512_xor_si512(v, a[kLast[s]]));
-            if (i > from) CountEights<kBlock>(run, rows[b ^ 1], s * kEights / 7, (s + 1) * kEights / 7);
+            if (s == 0) {
+                _mm512_store_si512(block.checks, v);
+            } else {
+                const __m512i bucket = Lookup(t, _mm512_xor_si512(v, a[kLast[s]]));
+                const __mmask64 coded = ~_mm512_movepi8_mask(bucket);
+                _mm512_storeu_si512(block.coded + n, _mm512_maskz_compress_epi8(coded, bucket));
+                n += static_cast<std::size_t>(std::popcount(coded));
+            }
+            if (i > from) CountPart(run, blocks[b ^ 1], s);
         }
+        std::memset(block.coded + n, kUncoded, 8);
+        block.groups = (n + 7) / 8;
     }
-    return FinishBlocks<kBlock>(run, rows[b ^ 1], data, i);
+    for (int s = 0; s < 7; ++s) CountPart(run, blocks[b ^ 1], s);
+    run.a1 = data[i - 1];
+    run.a2 = data[i - 2];
+    run.a3 = data[i - 3];
+    run.a4 = data[i - 4];
+    return i;
 }
 
 }  // namespace Tlsh::Kernel

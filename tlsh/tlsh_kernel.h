@@ -55,7 +55,15 @@ struct Run {
     std::uint64_t* counts;    // 2 x 256
     unsigned a1, a2, a3, a4;  // the last four bytes, a1 the newest
     unsigned checksum;
+    // Buckets counted as they are (after the last round) by the paths that
+    // keep only the coded ones: kCodedTables tables of kCodedStride, so that
+    // neighbours in the stream do not wait on each other's stores. Index
+    // kUncoded of each table takes the padding and is never read.
+    std::uint64_t* coded;
 };
+
+inline constexpr std::size_t kCodedTables = 4, kCodedStride = 136;
+inline constexpr std::uint8_t kUncoded = 128;
 
 // Index rows of a block of n positions, by a vector path: row 0 the checksum
 // round's input (before the running checksum), rows 1-6 the triplets'
@@ -84,6 +92,28 @@ inline void CountEights(Run& run, const Rows<n>& rows, std::size_t from, std::si
         }
     }
     run.checksum = c;
+}
+
+// The checksum chain over positions [8 * from, 8 * to) of a block whose
+// checksum-round inputs are in row.
+inline void ChainChecksum(Run& run, const std::uint8_t* row, std::size_t from, std::size_t to) {
+    unsigned c = run.checksum;
+    for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, row + j, 8);
+        for (int k = 0; k < 8; ++k, w >>= 8) c = kPearson[(w & 0xFF) ^ c];
+    }
+    run.checksum = c;
+}
+
+// Counts groups [from, to) of eight of a stream of coded buckets, which is
+// padded with kUncoded to a whole group.
+inline void CountCoded(Run& run, const std::uint8_t* stream, std::size_t from, std::size_t to) {
+    for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, stream + j, 8);
+        for (std::size_t k = 0; k < 8; ++k, w >>= 8) ++run.coded[kCodedStride * (k % kCodedTables) + (w & 0xFF)];
+    }
 }
 
 // Ends a vector path at position i: counts its last block and takes the
