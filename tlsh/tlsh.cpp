@@ -47,42 +47,49 @@ std::uint8_t SwapNibbles(std::uint8_t v) { return static_cast<std::uint8_t>((v >
 
 constexpr std::size_t kCodedBuckets = 128;
 
+// The scalar path's tables side by side, so one register addresses both:
+// the loop has more values to keep than the processor has registers.
+struct ScalarTables {
+    std::array<std::uint64_t, 256> rows;
+    std::array<std::uint8_t, 256> pearson;
+};
+constexpr ScalarTables kScalarTables = {kSaltRows, kPearson};
+
 // One position: a0 the newest byte, a1-a4 the ones before it.
 inline void Step(unsigned a0, unsigned a1, unsigned a2, unsigned a3, unsigned a4, unsigned& checksum,
                  std::uint64_t* count) {
     // Byte loads from the row: cheaper here than shifting one word apart.
-    const auto* row = reinterpret_cast<const std::uint8_t*>(&kSaltRows[a0]);
+    const auto* row = reinterpret_cast<const std::uint8_t*>(&kScalarTables.rows[a0]);
     const auto salt = [row](unsigned s) { return static_cast<unsigned>(row[s]); };
-    checksum = kPearson[kPearson[salt(0) ^ a1] ^ checksum];
-    ++count[kPearson[salt(1) ^ a1] ^ a2];
-    ++count[kPearson[salt(2) ^ a1] ^ a3];
-    ++count[kPearson[salt(3) ^ a2] ^ a3];
-    ++count[kPearson[salt(4) ^ a2] ^ a4];
-    ++count[kPearson[salt(5) ^ a1] ^ a4];
-    ++count[kPearson[salt(6) ^ a3] ^ a4];
+    const std::uint8_t* const p = kScalarTables.pearson.data();
+    checksum = p[p[salt(0) ^ a1] ^ checksum];
+    ++count[p[salt(1) ^ a1] ^ a2];
+    ++count[p[salt(2) ^ a1] ^ a3];
+    ++count[p[salt(3) ^ a2] ^ a3];
+    ++count[p[salt(4) ^ a2] ^ a4];
+    ++count[p[salt(5) ^ a1] ^ a4];
+    ++count[p[salt(6) ^ a3] ^ a4];
 }
 
 // Positions [from, to) of data with their window in run: the scalar path, and
-// the head and tail of the vector ones. Four positions a round, so the window
-// moves once a round and each count array has a fixed register.
+// the head and tail of the vector ones. Two positions a round, one per count
+// array.
 void UpdateScalar(Kernel::Run& run, const std::uint8_t* data, std::size_t from, std::size_t to) {
     unsigned a1 = run.a1, a2 = run.a2, a3 = run.a3, a4 = run.a4, checksum = run.checksum;
     std::uint64_t* const even = run.counts;
     std::uint64_t* const odd = run.counts + 256;
     std::size_t i = from;
-    for (; to - i >= 4; i += 4) {
-        const unsigned b0 = data[i], b1 = data[i + 1], b2 = data[i + 2], b3 = data[i + 3];
+    for (; to - i >= 2; i += 2) {
+        const unsigned b0 = data[i], b1 = data[i + 1];
         Step(b0, a1, a2, a3, a4, checksum, even);
         Step(b1, b0, a1, a2, a3, checksum, odd);
-        Step(b2, b1, b0, a1, a2, checksum, even);
-        Step(b3, b2, b1, b0, a1, checksum, odd);
-        a4 = b0;
-        a3 = b1;
-        a2 = b2;
-        a1 = b3;
+        a4 = a2;
+        a3 = a1;
+        a2 = b0;
+        a1 = b1;
     }
-    for (; i < to; ++i) {
-        Step(data[i], a1, a2, a3, a4, checksum, (i & 1) != 0 ? odd : even);
+    if (i < to) {
+        Step(data[i], a1, a2, a3, a4, checksum, even);
         a4 = a3;
         a3 = a2;
         a2 = a1;
@@ -99,7 +106,7 @@ bool Detected(Path path) {
     // Detected once, by the first caller (a thread-safe static).
     static const std::array<bool, 3> supported = [] {
         __builtin_cpu_init();
-        return std::array<bool, 3>{true, __builtin_cpu_supports("avx2") != 0,
+        return std::array<bool, 3>{true, __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt"),
                                    __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                                        __builtin_cpu_supports("avx512vbmi") &&
                                        __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("popcnt")};

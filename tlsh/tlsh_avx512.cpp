@@ -6,6 +6,7 @@
 #include <immintrin.h>
 
 #include <bit>
+#include <cstring>
 
 #include "tlsh/tlsh_kernel.h"
 
@@ -25,19 +26,11 @@ TARGET inline __m512i Salted(const __m512i* t, const __m512i* a, int s, int k) {
     return Lookup(t, _mm512_xor_si512(first, a[k]));
 }
 
-constexpr std::size_t kBlock = 64, kEights = kBlock / 8;
+constexpr std::size_t kBlock = 64;
 
-// One block's checksum inputs and its coded buckets, padded to a group of eight.
-struct Block {
-    alignas(64) std::uint8_t checks[kBlock];
-    alignas(64) std::uint8_t coded[6 * kBlock + kBlock];
-    std::size_t groups = 0;
-};
-
-// Part s of 7 of a block's scalar work.
-inline void CountPart(Run& run, const Block& block, int s) {
-    ChainChecksum(run, block.checks, s * kEights / 7, (s + 1) * kEights / 7);
-    CountCoded(run, block.coded, s * block.groups / 7, (s + 1) * block.groups / 7);
+// The stream holds buckets, counted in the coded tables.
+inline void CountPart(Run& run, const Block<kBlock>& block, int part) {
+    CountPart<kCodedTables, kCodedStride>(run, run.coded, block, part);
 }
 
 }  // namespace
@@ -46,13 +39,13 @@ TARGET std::size_t UpdateAvx512Vbmi(Run& run, const std::uint8_t* data, std::siz
     if (to - from < kBlock) return from;
     __m512i t[4];
     for (int k = 0; k < 4; ++k) t[k] = _mm512_loadu_si512(kPearson.data() + 64 * k);
-    Block blocks[2];
+    Block<kBlock> blocks[2];
     std::size_t i = from;
     int b = 0;  // the block being filled; the other one is counted meanwhile
     for (; to - i >= kBlock; i += kBlock, b ^= 1) {
         __m512i a[5];
         for (int k = 0; k < 5; ++k) a[k] = _mm512_loadu_si512(data + i - k);
-        Block& block = blocks[b];
+        Block<kBlock>& block = blocks[b];
         std::size_t n = 0;
         for (int s = 0; s < 7; ++s) {
             const __m512i v = Salted(t, a, s, kSecond[s]);
@@ -66,15 +59,10 @@ TARGET std::size_t UpdateAvx512Vbmi(Run& run, const std::uint8_t* data, std::siz
             }
             if (i > from) CountPart(run, blocks[b ^ 1], s);
         }
-        std::memset(block.coded + n, kUncoded, 8);
+        std::memset(block.coded + n, kUncodedBucket, 8);
         block.groups = (n + 7) / 8;
     }
-    for (int s = 0; s < 7; ++s) CountPart(run, blocks[b ^ 1], s);
-    run.a1 = data[i - 1];
-    run.a2 = data[i - 2];
-    run.a3 = data[i - 3];
-    run.a4 = data[i - 4];
-    return i;
+    return Finish<kCodedTables, kCodedStride>(run, run.coded, blocks[b ^ 1], data, i);
 }
 
 }  // namespace Tlsh::Kernel

@@ -58,69 +58,73 @@ struct Run {
     // Buckets counted as they are (after the last round) by the paths that
     // keep only the coded ones: kCodedTables tables of kCodedStride, so that
     // neighbours in the stream do not wait on each other's stores. Index
-    // kUncoded of each table takes the padding and is never read.
+    // kUncodedBucket of each table takes the padding and is never read.
     std::uint64_t* coded;
 };
 
 inline constexpr std::size_t kCodedTables = 4, kCodedStride = 136;
-inline constexpr std::uint8_t kUncoded = 128;
+inline constexpr std::uint8_t kUncodedBucket = 128;
 
-// Index rows of a block of n positions, by a vector path: row 0 the checksum
-// round's input (before the running checksum), rows 1-6 the triplets'
-// counters. The checksum stays a serial chain; the counting is scalar.
+// Whether a triplet's bucket is among the coded ones, by its index before
+// the last round: bit z % 8 of byte z / 8. kUncodedIndex is one that is not.
+inline constexpr std::array<std::uint8_t, 32> kCodedSet = [] {
+    std::array<std::uint8_t, 32> set{};
+    for (unsigned z = 0; z < 256; ++z)
+        if (kPearson[z] < 128) set[z / 8] = static_cast<std::uint8_t>(set[z / 8] | 1u << (z % 8));
+    return set;
+}();
+inline constexpr std::uint8_t kUncodedIndex = 4;
+static_assert(kPearson[kUncodedIndex] >= 128);
+
+// A block of n positions from a vector path: each position's checksum-round
+// input (before the running checksum), and the block's coded triplets side by
+// side (about half of its 6n; as buckets or as indices, by path), padded to a
+// whole group of eight. The checksum stays a serial chain and the counting is
+// scalar: both are done in parts between the vector steps of the next block,
+// so the two kinds of work overlap in the processor.
 template <std::size_t n>
-using Rows = std::uint8_t[7][n];
+struct Block {
+    alignas(64) std::uint8_t checks[n];
+    alignas(64) std::uint8_t coded[7 * n];
+    std::size_t groups = 0;
+};
 
-// Counts the block's positions [8 * from, 8 * to). The vector paths count a
-// block in parts between the vector steps of the next one, so the two kinds
-// of work overlap in the processor.
-template <std::size_t n>
-inline void CountEights(Run& run, const Rows<n>& rows, std::size_t from, std::size_t to) {
-    unsigned c = run.checksum;
-    for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
-        // Eight indices per load, taken apart with shifts: loads are the scarce part.
-        std::uint64_t w[7];
-        for (int t = 0; t < 7; ++t) std::memcpy(&w[t], &rows[t][j], 8);
-        for (int k = 0; k < 8; ++k) {
-            std::uint64_t* const count = run.counts + 256 * (k & 1);
-            c = kPearson[(w[0] & 0xFF) ^ c];
-            w[0] >>= 8;
-            for (int t = 1; t < 7; ++t) {
-                ++count[w[t] & 0xFF];
-                w[t] >>= 8;
-            }
-        }
-    }
-    run.checksum = c;
-}
-
-// The checksum chain over positions [8 * from, 8 * to) of a block whose
-// checksum-round inputs are in row.
-inline void ChainChecksum(Run& run, const std::uint8_t* row, std::size_t from, std::size_t to) {
+// The checksum chain over positions [8 * from, 8 * to) of a block.
+inline void ChainChecksum(Run& run, const std::uint8_t* checks, std::size_t from, std::size_t to) {
     unsigned c = run.checksum;
     for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
         std::uint64_t w;
-        std::memcpy(&w, row + j, 8);
+        std::memcpy(&w, checks + j, 8);
         for (int k = 0; k < 8; ++k, w >>= 8) c = kPearson[(w & 0xFF) ^ c];
     }
     run.checksum = c;
 }
 
-// Counts groups [from, to) of eight of a stream of coded buckets, which is
-// padded with kUncoded to a whole group.
-inline void CountCoded(Run& run, const std::uint8_t* stream, std::size_t from, std::size_t to) {
+// Counts groups [from, to) of eight of a coded stream into tables of
+// `stride` counters, neighbours in the stream in different tables.
+template <std::size_t tables, std::size_t stride>
+inline void CountCoded(std::uint64_t* counts, const std::uint8_t* stream, std::size_t from, std::size_t to) {
     for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
         std::uint64_t w;
         std::memcpy(&w, stream + j, 8);
-        for (std::size_t k = 0; k < 8; ++k, w >>= 8) ++run.coded[kCodedStride * (k % kCodedTables) + (w & 0xFF)];
+        for (std::size_t k = 0; k < 8; ++k, w >>= 8) ++counts[stride * (k % tables) + (w & 0xFF)];
     }
+}
+
+// Part `part` of 7 of a block's scalar work.
+template <std::size_t tables, std::size_t stride, std::size_t n>
+inline void CountPart(Run& run, std::uint64_t* counts, const Block<n>& block, int part) {
+    constexpr std::size_t eights = n / 8;
+    ChainChecksum(run, block.checks, part * eights / 7, (part + 1) * eights / 7);
+    CountCoded<tables, stride>(counts, block.coded, part * block.groups / 7, (part + 1) * block.groups / 7);
 }
 
 // Ends a vector path at position i: counts its last block and takes the
 // window from the data, and returns i.
-template <std::size_t n>
-inline std::size_t FinishBlocks(Run& run, const Rows<n>& last, const std::uint8_t* data, std::size_t i) {
-    CountEights<n>(run, last, 0, n / 8);
+template <std::size_t tables, std::size_t stride, std::size_t n>
+inline std::size_t Finish(Run& run, std::uint64_t* counts, const Block<n>& last, const std::uint8_t* data,
+                          std::size_t i) {
+    for (int part = 0; part < 7; ++part) CountPart<tables, stride>(run, counts, last, part);
     run.a1 = data[i - 1];
     run.a2 = data[i - 2];
     run.a3 = data[i - 3];

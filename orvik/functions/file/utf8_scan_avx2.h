@@ -7,6 +7,7 @@
 #include <bit>
 #include <immintrin.h>
 
+#include "common/pack_order.h"
 #include "utf8_scan.h"
 
 namespace ScanEngine::File::Utf8Scan::Detail {
@@ -90,18 +91,7 @@ ORVIK_AVX2 inline void DecodeBlockAvx2(const unsigned char* at, BlockMasks& mask
     DecodePositions32(at + 32, 32, masks, values + 32);
 }
 
-// For each byte of a mask, the positions of its set bits, packed from the
-// low end: the indices a permute needs to gather those values side by side.
-constexpr std::array<std::uint64_t, 256> MakePackOrder() {
-    std::array<std::uint64_t, 256> order{};
-    for (unsigned mask = 0; mask < 256; ++mask) {
-        unsigned used = 0;
-        for (unsigned bit = 0; bit < 8; ++bit)
-            if (mask >> bit & 1) order[mask] |= std::uint64_t{bit} << (8 * used++);
-    }
-    return order;
-}
-inline constexpr std::array<std::uint64_t, 256> kPackOrder = MakePackOrder();
+using Common::kPackOrder;
 
 // The block walker's packing step: the values at the set bits of `ends`
 // side by side, then one U+FFFD per set bit of `replaced` (rare outside
