@@ -136,8 +136,8 @@ Path CurrentPath() { return ChosenPath().load(std::memory_order_relaxed); }
 
 void Hash::update(const std::uint8_t* data, std::size_t length) {
     if (finalized_ || data == nullptr || length == 0) return;
-    static_assert(std::tuple_size_v<decltype(coded_)> == Kernel::kCodedTables * Kernel::kCodedStride);
-    Kernel::Run run{counts_.data(), recent_[3], recent_[2], recent_[1], recent_[0], checksum_, coded_.data()};
+    static_assert(std::tuple_size_v<decltype(counts_)> == Kernel::kCountTables * 256);
+    Kernel::Run run{counts_.data(), recent_[3], recent_[2], recent_[1], recent_[0], checksum_};
     std::size_t i = 0;
     // The stream's first four bytes only fill the window.
     for (; i < length && length_ + i < 4; ++i) {
@@ -170,9 +170,9 @@ void Hash::final() {
     if (length_ < kMinLength || length_ > kMaxLength) return;
 
     std::array<std::uint64_t, 256> bucket;
-    for (unsigned z = 0; z < 256; ++z) bucket[kPearson[z]] = counts_[z] + counts_[256 + z];
-    for (std::size_t b = 0; b < kCodedBuckets; ++b)
-        for (std::size_t t = 0; t < Kernel::kCodedTables; ++t) bucket[b] += coded_[Kernel::kCodedStride * t + b];
+    bucket.fill(0);
+    for (unsigned z = 0; z < 256; ++z)
+        for (std::size_t t = 0; t < Kernel::kCountTables; ++t) bucket[kPearson[z]] += counts_[256 * t + z];
     std::array<std::uint64_t, kCodedBuckets> sorted;
     std::copy_n(bucket.begin(), kCodedBuckets, sorted.begin());
     std::sort(sorted.begin(), sorted.end());

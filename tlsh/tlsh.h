@@ -38,13 +38,10 @@ public:
 private:
     static constexpr std::size_t kBodyBytes = 32;
 
-    // Triplet counts before the last Pearson round (a permutation), even and
-    // odd positions apart: final() sums them into bucket counts, of which the
-    // first 128 make the digest.
-    std::array<std::uint64_t, 2 * 256> counts_{};
-    // Coded buckets counted as they are, by the vector paths that keep only
-    // those (tables of the kernel's layout).
-    std::array<std::uint64_t, 4 * 136> coded_{};
+    // Triplet counts by index before the last Pearson round (a permutation),
+    // in 8 tables of 256 (the update kernel's layout): final() adds them up
+    // into bucket counts, of which the first 128 make the digest.
+    std::array<std::uint64_t, 8 * 256> counts_{};
     std::array<std::uint8_t, 4> recent_{};  // the last four bytes seen, oldest first
     std::uint64_t length_ = 0;
     std::uint8_t checksum_ = 0;

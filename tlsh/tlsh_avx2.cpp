@@ -112,12 +112,6 @@ TARGET inline std::size_t Append(__m256i z, std::uint32_t mask, std::uint8_t* ou
 
 constexpr std::size_t kBlock = 32;
 
-// The stream holds indices before the last round, counted with the scalar
-// path's (a padding index counts towards an uncoded bucket).
-inline void CountPart(Run& run, const Block<kBlock>& block, int part) {
-    CountPart<2, 256>(run, run.counts, block, part);
-}
-
 }  // namespace
 
 TARGET std::size_t UpdateAvx2(Run& run, const std::uint8_t* data, std::size_t from, std::size_t to) {
@@ -155,7 +149,7 @@ TARGET std::size_t UpdateAvx2(Run& run, const std::uint8_t* data, std::size_t fr
         std::memset(block.coded + n, kUncodedIndex, 8);
         block.groups = (n + 7) / 8;
     }
-    return Finish<2, 256>(run, run.counts, blocks[b ^ 1], data, i);
+    return Finish(run, blocks[b ^ 1], data, i);
 }
 
 }  // namespace Tlsh::Kernel

@@ -1,8 +1,8 @@
 // TLSH update, AVX-512 VBMI and VBMI2: the indices of 64 positions at once.
 // vpermi2b looks up 128 bytes from two registers; the index's bit 7 picks the
-// half. The last round is done here too, and only the coded buckets (half of
-// them) are kept, packed with vpcompressb, so the scalar counting that
-// follows does half the stores.
+// half. The last round tells which triplets fall in coded buckets (half of
+// them); only those are kept, packed with vpcompressb, so the scalar counting
+// that follows does half the stores.
 #include <immintrin.h>
 
 #include <bit>
@@ -28,11 +28,6 @@ TARGET inline __m512i Salted(const __m512i* t, const __m512i* a, int s, int k) {
 
 constexpr std::size_t kBlock = 64;
 
-// The stream holds buckets, counted in the coded tables.
-inline void CountPart(Run& run, const Block<kBlock>& block, int part) {
-    CountPart<kCodedTables, kCodedStride>(run, run.coded, block, part);
-}
-
 }  // namespace
 
 TARGET std::size_t UpdateAvx512Vbmi(Run& run, const std::uint8_t* data, std::size_t from, std::size_t to) {
@@ -52,17 +47,17 @@ TARGET std::size_t UpdateAvx512Vbmi(Run& run, const std::uint8_t* data, std::siz
             if (s == 0) {
                 _mm512_store_si512(block.checks, v);
             } else {
-                const __m512i bucket = Lookup(t, _mm512_xor_si512(v, a[kLast[s]]));
-                const __mmask64 coded = ~_mm512_movepi8_mask(bucket);
-                _mm512_storeu_si512(block.coded + n, _mm512_maskz_compress_epi8(coded, bucket));
+                const __m512i z = _mm512_xor_si512(v, a[kLast[s]]);
+                const __mmask64 coded = ~_mm512_movepi8_mask(Lookup(t, z));
+                _mm512_storeu_si512(block.coded + n, _mm512_maskz_compress_epi8(coded, z));
                 n += static_cast<std::size_t>(std::popcount(coded));
             }
             if (i > from) CountPart(run, blocks[b ^ 1], s);
         }
-        std::memset(block.coded + n, kUncodedBucket, 8);
+        std::memset(block.coded + n, kUncodedIndex, 8);
         block.groups = (n + 7) / 8;
     }
-    return Finish<kCodedTables, kCodedStride>(run, run.coded, blocks[b ^ 1], data, i);
+    return Finish(run, blocks[b ^ 1], data, i);
 }
 
 }  // namespace Tlsh::Kernel

@@ -47,23 +47,18 @@ inline constexpr std::array<std::uint64_t, 256> kSaltRows = [] {
 // triplet's index the byte kLast[s] places back (the checksum, salt 0, has none).
 inline constexpr std::array<int, 7> kSecond = {1, 1, 1, 2, 2, 1, 3}, kLast = {0, 2, 3, 3, 4, 4, 4};
 
-// The running state of a stream. Even and odd positions count in separate
-// arrays (so a run of equal bytes does not wait on its own stores); the
-// counts are of the index before each triplet's last round, a permutation
-// that final() applies once.
+// The running state of a stream. Triplets are counted by their index before
+// the last round (a permutation that final() applies once), in kCountTables
+// tables that final() adds up: neighbouring increments go to different
+// tables, so a run of equal indices does not wait on its own stores. The
+// scalar path uses the first two, even and odd positions.
+inline constexpr std::size_t kCountTables = 8;
+
 struct Run {
-    std::uint64_t* counts;    // 2 x 256
+    std::uint64_t* counts;    // kCountTables x 256
     unsigned a1, a2, a3, a4;  // the last four bytes, a1 the newest
     unsigned checksum;
-    // Buckets counted as they are (after the last round) by the paths that
-    // keep only the coded ones: kCodedTables tables of kCodedStride, so that
-    // neighbours in the stream do not wait on each other's stores. Index
-    // kUncodedBucket of each table takes the padding and is never read.
-    std::uint64_t* coded;
 };
-
-inline constexpr std::size_t kCodedTables = 4, kCodedStride = 136;
-inline constexpr std::uint8_t kUncodedBucket = 128;
 
 // Whether a triplet's bucket is among the coded ones, by its index before
 // the last round: bit z % 8 of byte z / 8. kUncodedIndex is one that is not.
@@ -78,8 +73,8 @@ static_assert(kPearson[kUncodedIndex] >= 128);
 
 // A block of n positions from a vector path: each position's checksum-round
 // input (before the running checksum), and the block's coded triplets side by
-// side (about half of its 6n; as buckets or as indices, by path), padded to a
-// whole group of eight. The checksum stays a serial chain and the counting is
+// side (about half of its 6n), padded with kUncodedIndex to a whole group of
+// eight. The checksum stays a serial chain and the counting is
 // scalar: both are done in parts between the vector steps of the next block,
 // so the two kinds of work overlap in the processor.
 template <std::size_t n>
@@ -100,31 +95,28 @@ inline void ChainChecksum(Run& run, const std::uint8_t* checks, std::size_t from
     run.checksum = c;
 }
 
-// Counts groups [from, to) of eight of a coded stream into tables of
-// `stride` counters, neighbours in the stream in different tables.
-template <std::size_t tables, std::size_t stride>
-inline void CountCoded(std::uint64_t* counts, const std::uint8_t* stream, std::size_t from, std::size_t to) {
+// Counts groups [from, to) of eight of a coded stream.
+inline void CountCoded(Run& run, const std::uint8_t* stream, std::size_t from, std::size_t to) {
     for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
         std::uint64_t w;
         std::memcpy(&w, stream + j, 8);
-        for (std::size_t k = 0; k < 8; ++k, w >>= 8) ++counts[stride * (k % tables) + (w & 0xFF)];
+        for (std::size_t k = 0; k < 8; ++k, w >>= 8) ++run.counts[256 * (k % kCountTables) + (w & 0xFF)];
     }
 }
 
 // Part `part` of 7 of a block's scalar work.
-template <std::size_t tables, std::size_t stride, std::size_t n>
-inline void CountPart(Run& run, std::uint64_t* counts, const Block<n>& block, int part) {
+template <std::size_t n>
+inline void CountPart(Run& run, const Block<n>& block, int part) {
     constexpr std::size_t eights = n / 8;
     ChainChecksum(run, block.checks, part * eights / 7, (part + 1) * eights / 7);
-    CountCoded<tables, stride>(counts, block.coded, part * block.groups / 7, (part + 1) * block.groups / 7);
+    CountCoded(run, block.coded, part * block.groups / 7, (part + 1) * block.groups / 7);
 }
 
 // Ends a vector path at position i: counts its last block and takes the
 // window from the data, and returns i.
-template <std::size_t tables, std::size_t stride, std::size_t n>
-inline std::size_t Finish(Run& run, std::uint64_t* counts, const Block<n>& last, const std::uint8_t* data,
-                          std::size_t i) {
-    for (int part = 0; part < 7; ++part) CountPart<tables, stride>(run, counts, last, part);
+template <std::size_t n>
+inline std::size_t Finish(Run& run, const Block<n>& last, const std::uint8_t* data, std::size_t i) {
+    for (int part = 0; part < 7; ++part) CountPart(run, last, part);
     run.a1 = data[i - 1];
     run.a2 = data[i - 2];
     run.a3 = data[i - 3];
