@@ -47,28 +47,19 @@ std::uint8_t SwapNibbles(std::uint8_t v) { return static_cast<std::uint8_t>((v >
 
 constexpr std::size_t kCodedBuckets = 128;
 
-// The scalar path's tables side by side, so one register addresses both:
-// the loop has more values to keep than the processor has registers.
-struct ScalarTables {
-    std::array<std::uint64_t, 256> rows;
-    std::array<std::uint8_t, 256> pearson;
-};
-constexpr ScalarTables kScalarTables = {kSaltRows, kPearson};
-
 // One position: a0 the newest byte, a1-a4 the ones before it.
 inline void Step(unsigned a0, unsigned a1, unsigned a2, unsigned a3, unsigned a4, unsigned& checksum,
                  std::uint64_t* count) {
     // Byte loads from the row: cheaper here than shifting one word apart.
-    const auto* row = reinterpret_cast<const std::uint8_t*>(&kScalarTables.rows[a0]);
+    const auto* row = reinterpret_cast<const std::uint8_t*>(&kSaltRows[a0]);
     const auto salt = [row](unsigned s) { return static_cast<unsigned>(row[s]); };
-    const std::uint8_t* const p = kScalarTables.pearson.data();
-    checksum = p[p[salt(0) ^ a1] ^ checksum];
-    ++count[p[salt(1) ^ a1] ^ a2];
-    ++count[p[salt(2) ^ a1] ^ a3];
-    ++count[p[salt(3) ^ a2] ^ a3];
-    ++count[p[salt(4) ^ a2] ^ a4];
-    ++count[p[salt(5) ^ a1] ^ a4];
-    ++count[p[salt(6) ^ a3] ^ a4];
+    checksum = kPearson[kPearson[salt(0) ^ a1] ^ checksum];
+    ++count[kPearson[salt(1) ^ a1] ^ a2];
+    ++count[kPearson[salt(2) ^ a1] ^ a3];
+    ++count[kPearson[salt(3) ^ a2] ^ a3];
+    ++count[kPearson[salt(4) ^ a2] ^ a4];
+    ++count[kPearson[salt(5) ^ a1] ^ a4];
+    ++count[kPearson[salt(6) ^ a3] ^ a4];
 }
 
 // Positions [from, to) of data with their window in run: the scalar path, and

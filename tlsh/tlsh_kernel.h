@@ -74,13 +74,13 @@ static_assert(kPearson[kUncodedIndex] >= 128);
 // A block of n positions from a vector path: each position's checksum-round
 // input (before the running checksum), and the block's coded triplets side by
 // side (about half of its 6n), padded with kUncodedIndex to a whole group of
-// eight. The checksum stays a serial chain and the counting is
-// scalar: both are done in parts between the vector steps of the next block,
-// so the two kinds of work overlap in the processor.
+// eight. The checksum stays a serial chain and the counting is scalar: both
+// are done in parts between the vector steps of the next block, so the two
+// kinds of work overlap in the processor.
 template <std::size_t n>
 struct Block {
     alignas(64) std::uint8_t checks[n];
-    alignas(64) std::uint8_t coded[7 * n];
+    alignas(64) std::uint8_t coded[7 * n];  // 6n at most, and room for a whole vector store past the end
     std::size_t groups = 0;
 };
 
