@@ -53,7 +53,7 @@ inline void Step(unsigned a0, unsigned a1, unsigned a2, unsigned a3, unsigned a4
     // Byte loads from the row: cheaper here than shifting one word apart.
     const auto* row = reinterpret_cast<const std::uint8_t*>(&kSaltRows[a0]);
     const auto salt = [row](unsigned s) { return static_cast<unsigned>(row[s]); };
-    checksum = kPearson[kPearson[salt(0) ^ a1] ^ checksum];
+    checksum = Kernel::ChecksumRound(kPearson[salt(0) ^ a1], checksum);
     ++count[kPearson[salt(1) ^ a1] ^ a2];
     ++count[kPearson[salt(2) ^ a1] ^ a3];
     ++count[kPearson[salt(3) ^ a2] ^ a3];
