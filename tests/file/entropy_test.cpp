@@ -35,10 +35,12 @@ std::string Repeat(const std::string& piece, std::size_t times) {
     return text;
 }
 
-// `n` CJK code points `step` apart, then every `every`-th of them again: counted right only once sorted.
-std::string SpreadCjk(char32_t n, char32_t step, char32_t every) {
+// `n` CJK code points `step` apart (plus `curve` i^2, within the block, so that they also fall unevenly in a hash
+// table), then every `every`-th of them again: counted right only once sorted.
+std::string SpreadCjk(char32_t n, char32_t step, char32_t every, char32_t curve = 0) {
     std::string first, again;
-    for (char32_t c = 0x4E00, i = 0; i < n; c += step, ++i) {
+    for (char32_t i = 0; i < n; ++i) {
+        const char32_t c = 0x4E00 + (curve * i * i + step * i) % 20992;
         const std::string bytes = {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
                                    static_cast<char>(0x80 | (c & 0x3F))};
         first += bytes;
@@ -56,7 +58,7 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
     const Case cases[] = {
         {"", 0, 0},
         {"a\xC3\xB1" "b", 158, 3},      // log2(3) = 1.58496...
-        // From 32 code points, small ASCII counts are summed over the whole table, beside other code points.
+        // ASCII counts tallied while counting (texts up to 256 bytes) or walked after, beside other code points.
         {Repeat("abcd", 10), 200, 40},
         {Repeat("a\xC3\xA9", 20), 100, 40},
         {Repeat("ab", 64), 100, 128},  // a count of 64 is not small
@@ -79,6 +81,10 @@ TEST(Entropy, KnownTextsGiveKnownValuesAndCodePointCounts) {
         // U+FFFD written out and U+FFFD from a bad byte are the same code point.
         {"\xEF\xBF\xBD\x80", 0, 2},
         {SpreadCjk(300, 7, 1), 823, 600},  // log2(300) = 8.2288..., wider than any one window of a script
+        // Counts 2 and 1 over many windows, counted by value: 2/3 log2(30) + 1/3 log2(60) = 5.2402...
+        {SpreadCjk(40, 3, 2, 4), 524, 60},
+        // Too many distinct code points to count by value: log2(1320) - 440/1320 = 10.0329...
+        {SpreadCjk(1100, 7, 5), 1003, 1320},
         // Past 4 KiB, counts 2 and 1 side by side: 2/3 log2(1500) + 1/3 log2(3000) = 10.8840...
         {SpreadCjk(2000, 1, 2), 1088, 3000},
     };

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/child_process.h"
+#include "suite_line.h"
 
 namespace OrvikCli {
 namespace {
@@ -63,14 +64,11 @@ std::string_view ExampleCall(std::string_view name) {
     static const std::map<std::string, std::string_view, std::less<>> examples = [] {
         std::map<std::string, std::string_view, std::less<>> found;
         for (std::size_t at = 0; at < kExampleSuite.size();) {
-            std::size_t end = std::min(kExampleSuite.find('\n', at), kExampleSuite.size());
-            std::string_view line = kExampleSuite.substr(at, end - at);
-            at = end + 1;
-            line.remove_suffix(line.size() - std::min(line.size(), line.find_last_not_of(" \t\r") + 1));
+            std::string_view line = NextSuiteLine(kExampleSuite, at);
+            line.remove_suffix(line.size() - std::min(line.size(), line.find_last_not_of(" \t") + 1));
             line.remove_prefix(std::min(line.size(), line.find_first_not_of(" \t")));
             std::vector<std::string> words;
-            if (Common::SplitCommandLine(line, words) || words.empty()) continue;
-            if (words[0].starts_with('#') || words[0] == "expect" || words[0] == "host-state") continue;
+            if (Common::SplitCommandLine(line, words) || KindOfSuiteLine(words) != SuiteLineKind::kCall) continue;
             for (const std::string& word : words)
                 if (FindFunction(word) != nullptr) {
                     found.emplace(word, line);

@@ -9,6 +9,7 @@
 #include "common/child_process.h"
 #include "exit_codes.h"
 #include "output_text.h"
+#include "suite_line.h"
 
 namespace OrvikCli {
 namespace {
@@ -100,25 +101,22 @@ int RunSuite(const std::vector<std::string>& words, Console& console) {
     std::optional<CallOutcome> last;
     std::size_t passed = 0, failed = 0, number = 0;
     for (std::size_t at = 0; at < text.size();) {
-        std::size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        at = end + 1;
+        const std::string line(NextSuiteLine(text, at));
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
         const std::string where = path + ":" + std::to_string(number) + ": ";
         std::vector<std::string> parts;
         try {
             if (const Common::Error error = Common::SplitCommandLine(line, parts))
                 throw std::invalid_argument(error.Message());
-            if (parts.empty() || parts[0].starts_with('#')) continue;
-            if (parts[0] == "reset" && parts.size() == 1) {
+            const SuiteLineKind kind = KindOfSuiteLine(parts);
+            if (kind == SuiteLineKind::kSkipped) continue;
+            if (kind == SuiteLineKind::kReset) {
                 session.Reset();
                 load_states();
                 last.reset();
-            } else if (parts[0] == "host-state" && parts.size() == 2) {
+            } else if (kind == SuiteLineKind::kHostState) {
                 session.LoadState(BesideSuite(path, parts[1]));
-            } else if (parts[0] == "expect") {
+            } else if (kind == SuiteLineKind::kExpect) {
                 if (!last) throw std::invalid_argument("an expectation needs a call before it");
                 const auto wrong = Check(parts, line, *last);
                 if (!wrong) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -67,19 +68,23 @@ void VisitRuns(const char32_t* at, const char32_t* end, Visit& visit) {
     }
 }
 
-// Counts of up to kMaxDistinct distinct values in an open-addressed table:
-// text that repeats a few code points is counted, and only those are sorted.
+// Counts of up to MaxDistinct distinct values (a power of two) in an
+// open-addressed table: text that repeats a few code points is counted, and
+// only those are sorted, or visited in no set order when the order does not
+// matter.
+template <std::size_t MaxDistinct>
 class DistinctCounts {
 public:
-    static constexpr std::size_t kMaxDistinct = 256;
+    static_assert(std::has_single_bit(MaxDistinct) && MaxDistinct <= 0x8000);
 
     // False once the values are too many to be worth it.
     bool Add(char32_t value) {
         for (std::size_t slot = Hash(value);; slot = (slot + 1) % kSlots) {
             if (count_[slot] == 0) {
-                if (distinct_ == kMaxDistinct) return false;
+                if (distinct_ == MaxDistinct) return false;
                 key_[slot] = value;
                 count_[slot] = 1;
+                slot_of_[distinct_] = static_cast<std::uint16_t>(slot);
                 keys_[distinct_++] = value;
                 return true;
             }
@@ -98,13 +103,20 @@ public:
             visit(std::uint64_t{count_[slot]});
         }
     }
+    template <typename Visit>
+    void EachUnordered(Visit& visit) const {
+        for (std::size_t i = 0; i < distinct_; ++i) visit(std::uint64_t{count_[slot_of_[i]]});
+    }
 
 private:
-    static constexpr std::size_t kSlots = 2 * kMaxDistinct;
-    static std::size_t Hash(char32_t value) { return (value * 0x9E3779B1u) >> 23; }  // 9 bits: kSlots
+    static constexpr std::size_t kSlots = 2 * MaxDistinct;
+    static constexpr int kShift = 32 - std::countr_zero(kSlots);
+    static std::size_t Hash(char32_t value) { return static_cast<std::uint32_t>(value * 0x9E3779B1u) >> kShift; }
+    // Counts fit: the texts counted this way have at most 4096 code points.
     std::uint16_t count_[kSlots] = {};
     char32_t key_[kSlots];
-    char32_t keys_[kMaxDistinct];
+    char32_t keys_[MaxDistinct];
+    std::uint16_t slot_of_[MaxDistinct];
     std::size_t distinct_ = 0;
 };
 
@@ -137,7 +149,7 @@ template <typename Visit>
     }
     const char32_t base = values[count / 2] / kWindow * kWindow;
     if (!MostlyInOneWindow(values, count)) {
-        DistinctCounts distinct;
+        DistinctCounts<256> distinct;
         std::size_t i = 0;
         while (i < count && distinct.Add(values[i])) ++i;
         if (i == count) return distinct.EachInOrder(scratch, visit);

@@ -255,33 +255,13 @@ struct ShortTextCounts {
     }
 };
 
-// Calls visit(count) for each distinct value among `values`, in no set
-// order: counted by value in an open-addressed table of 64-bit slots (the
-// value, and its count above it) in `slots`, which has room for
-// bit_ceil(2 * count), so that fewer than half are used. The values are
-// overwritten.
-template <typename Visit>
-void EachCountByValue(char32_t* values, std::size_t count, std::uint64_t* slots, Visit& visit) {
-    const std::size_t size = std::bit_ceil(2 * count);
-    const int shift = 64 - std::countr_zero(size);
-    std::memset(slots, 0, size * sizeof *slots);  // no code point past ASCII is 0
-    std::size_t distinct = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const char32_t value = values[i];
-        for (std::size_t slot = (value * 0x9E3779B97F4A7C15ull) >> shift;; slot = (slot + 1) & (size - 1)) {
-            const std::uint64_t held = slots[slot];
-            if (held == 0) {
-                slots[slot] = value | std::uint64_t{1} << 32;
-                values[distinct++] = static_cast<char32_t>(slot);  // the values up to i are read already
-                break;
-            }
-            if (static_cast<char32_t>(held) == value) {
-                slots[slot] = held + (std::uint64_t{1} << 32);
-                break;
-            }
-        }
-    }
-    for (std::size_t i = 0; i < distinct; ++i) visit(slots[values[i]] >> 32);
+// Calls visit(count) for each distinct value among the `count` of `values`,
+// in no set order.
+template <std::size_t MaxDistinct, typename Visit>
+void EachCountByValue(const char32_t* values, std::size_t count, Visit& visit) {
+    CodePointOrder::DistinctCounts<MaxDistinct> distinct;
+    for (std::size_t i = 0; i < count; ++i) distinct.Add(values[i]);  // never full: count <= MaxDistinct
+    distinct.EachUnordered(visit);
 }
 
 // Calls visit(count) for each code point that occurs: those below 0x80
@@ -302,8 +282,9 @@ void EachCount(ShortTextCounts<Capacity>& counts, bool with_ascii, bool in_order
     if (counts.other_count == 0) return;
     if (!in_order && counts.other_count <= Capacity / 4 &&
         !CodePointOrder::MostlyInOneWindow(counts.others, counts.other_count)) {
-        std::uint64_t slots[Capacity / 2];
-        return EachCountByValue(counts.others, counts.other_count, slots, visit);
+        // A table for the few, so that a handful of accents does not clear one for a thousand.
+        if (counts.other_count <= 64) return EachCountByValue<64>(counts.others, counts.other_count, visit);
+        return EachCountByValue<Capacity / 4>(counts.others, counts.other_count, visit);
     }
     char32_t scratch[Capacity];
     EachCountInOrder(counts.others, scratch, counts.other_count, visit);
