@@ -79,11 +79,12 @@ TEST_F(ThreadStart, BothChecksFindWritableCodeJudgeOnlyTheNamedProcessAndEndOnly
         {kInject, worker, pid, 1, 0, {}}, {kInject, nocache, pid, 1, 0, {}},
         {kHollow, worker, pid, 1, 0, {kContextLine, skip, none}},
         {kHollow, nocache, pid, 1, 0, {kContextLine, skip, none}},
-        // Spinning: the instruction pointer itself, for which the walk gives no frame.
-        {kHollow, spin, pid, 0, 1, {kContextLine, skip, SuspiciousLine(subject.Address("rwx_spin_address"))}},
-        // Calling Sleep: the address the call returns to, at page offset 21.
+        // Spinning at page offset 7: the instruction pointer itself, for which
+        // the walk gives no frame.
+        {kHollow, spin, pid, 0, 1, {kContextLine, skip, SuspiciousLine(subject.Address("rwx_spin_address") + 7)}},
+        // Calling Sleep: the address the call returns to, at page offset 28.
         {kHollow, callout, pid, 1, 1,
-         {kContextLine, skip, SuspiciousLine(subject.Address("rwx_callout_address") + 21), ended}, &callout_thread},
+         {kContextLine, skip, SuspiciousLine(subject.Address("rwx_callout_address") + 28), ended}, &callout_thread},
         {kInject, spin, pid, 1, 1, {ended}, &spin_thread},
         // The calling thread itself is examined without suspending it.
         {kHollow, GetCurrentThreadId(), self, 1, 0, {kContextLine, none}},

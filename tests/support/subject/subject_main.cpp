@@ -37,26 +37,43 @@ void* ExecutablePage(const unsigned char* code, std::size_t size, DWORD modifier
     return page;
 }
 
+// The thread's first instruction sets a byte in its page, and the thread is
+// reported only once that byte is set: a thread that has not yet run may have
+// no recorded start address (Wine records it when the thread first runs) and
+// no stack to examine.
+constexpr std::size_t kStartedFlag = 64;
+// mov byte ptr [rip + (kStartedFlag - 7)], 1
+constexpr unsigned char kSetStarted[] = {0xC6, 0x05, kStartedFlag - 7, 0x00, 0x00, 0x00, 0x01};
+
+// Entry at the page's start; the spinning thread then stands at offset 7, the
+// calling one returns from Sleep to offset 28.
 bool StartRwxThread(const char* name, bool call_out, DWORD modifier = 0) {
-    unsigned char code[32] = {0xEB, 0xFE};  // jmp $
-    std::size_t size = 2;
+    unsigned char code[48] = {};
+    std::memcpy(code, kSetStarted, sizeof kSetStarted);
+    std::size_t size = sizeof kSetStarted;
     if (call_out) {
         // sub rsp,28h; again: mov ecx,1; mov rax,Sleep; call rax; jmp again
         const auto sleep = reinterpret_cast<std::uint64_t>(&Sleep);
         const unsigned char prologue[] = {0x48, 0x83, 0xEC, 0x28, 0xB9, 0x01, 0x00, 0x00, 0x00, 0x48, 0xB8};
-        std::memcpy(code, prologue, sizeof prologue);
-        std::memcpy(code + 11, &sleep, 8);
-        code[19] = 0xFF;
-        code[20] = 0xD0;
-        code[21] = 0xEB;
-        code[22] = static_cast<unsigned char>(4 - 23);  // back to "again" at offset 4
-        size = 23;
+        std::memcpy(code + size, prologue, sizeof prologue);
+        std::memcpy(code + size + 11, &sleep, 8);
+        const unsigned char loop[] = {0xFF, 0xD0, 0xEB, static_cast<unsigned char>(11 - 30)};  // back to "again"
+        std::memcpy(code + size + 19, loop, sizeof loop);
+        size += 23;
+    } else {
+        code[size++] = 0xEB;  // jmp $
+        code[size++] = 0xFE;
     }
     void* page = ExecutablePage(code, size, modifier);
     DWORD id = 0;
     if (page == nullptr ||
         CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(page), nullptr, 0, &id) == nullptr)
         return false;
+    const auto* started = static_cast<volatile unsigned char*>(page) + kStartedFlag;
+    for (int waited = 0; *started == 0; ++waited) {
+        if (waited == 10000) return false;
+        Sleep(1);
+    }
     Report((std::string(name) + "_thread").c_str(), id);
     Report((std::string(name) + "_address").c_str(), reinterpret_cast<std::uintptr_t>(page), true);
     return true;
