@@ -301,8 +301,13 @@ void ReadHostState(const std::string& json, HostState& state, const SidReader& b
     Json::Value root;
     std::string errors;
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    if (!reader->parse(json.data(), json.data() + json.size(), &root, &errors))
-        throw std::runtime_error("host state: not valid JSON: " + errors);
+    bool parsed = false;
+    try {
+        parsed = reader->parse(json.data(), json.data() + json.size(), &root, &errors);
+    } catch (const Json::Exception& error) {
+        errors = error.what();  // nesting deeper than the reader's limit ends in a throw, not an error text
+    }
+    if (!parsed) throw std::runtime_error("host state: not valid JSON: " + errors);
     Object top(root, "state");
     Load(top, state, binary_sid, add_process);
     top.Done();

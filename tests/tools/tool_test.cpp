@@ -38,6 +38,7 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         "scan_depth=1 ttl=9\nget_avc_verdict path=C:\\a id=1 current_scan_depth=0 value=@\n\nexpect value=-2\n"
         "expect log missing\n");
     const std::string bad_suite = write("tool_test_bad.suite", "entropy text=a\nexpect\n");
+    const std::string deep = write("tool_test_deep.json", (std::string(2000, '[') + std::string(2000, ']')).c_str());
     const Case cases[] = {
         // A Windows path arrives as typed: 15 characters, no tab, line feed or 'A'.
         {{"call", "entropy", "text=C:\\temp\\new\\x41", "length=@"}, 0, "variable length (ref 1) = 15\n", ""},
@@ -92,6 +93,7 @@ TEST(Tool, WordsGiveOutputAndExitCode) {
         // A host-state file that cannot be read, or is no host state.
         {{"call", "--host-state", state + ".missing", "entropy", "text=a"}, 1, "", "cannot open"},
         {{"call", "--host-state", bytes, "entropy", "text=a"}, 1, "", "host state: not valid JSON"},
+        {{"call", "--host-state", deep, "entropy", "text=a"}, 1, "", "host state: not valid JSON"},
     };
     for (const Case& c : cases) {
         Buffers console;
