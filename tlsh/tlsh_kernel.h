@@ -28,9 +28,10 @@ inline constexpr std::array<std::uint8_t, 256> kPearson = {
 };
 
 // A bucket is the Pearson hash of (salt, a, b, c); its first round depends on
-// the salt only. kSaltSeed[s] = kPearson[salt s]; salt 0 is the checksum's.
-inline constexpr std::array<std::uint8_t, 7> kSaltSeed = {kPearson[0],  kPearson[2],  kPearson[3], kPearson[5],
-                                                          kPearson[7],  kPearson[11], kPearson[13]};
+// the salt only. kSaltSeed[s] = kPearson[salt]: salt 0 (the checksum's) first,
+// then the triplets' salts in the order of the byte their second round mixes.
+inline constexpr std::array<std::uint8_t, 7> kSaltSeed = {kPearson[0], kPearson[2], kPearson[3], kPearson[11],
+                                                          kPearson[5], kPearson[7], kPearson[13]};
 
 // The first two Pearson rounds of every salt depend on the newest byte only:
 // one word per byte, salt s in byte s (in memory order too), read with a
@@ -45,13 +46,13 @@ inline constexpr std::array<std::uint64_t, 256> kSaltRows = [] {
 
 // Salt s's second round mixes the byte kSecond[s] places back, and a
 // triplet's index the byte kLast[s] places back (the checksum, salt 0, has none).
-inline constexpr std::array<int, 7> kSecond = {1, 1, 1, 2, 2, 1, 3}, kLast = {0, 2, 3, 3, 4, 4, 4};
+inline constexpr std::array<int, 7> kSecond = {1, 1, 1, 1, 2, 2, 3}, kLast = {0, 2, 3, 4, 3, 4, 4};
 
 // The running state of a stream. Triplets are counted by their index before
 // the last round (a permutation that final() applies once), in kCountTables
 // tables that final() adds up: neighbouring increments go to different
 // tables, so a run of equal indices does not wait on its own stores. The
-// scalar path uses the first two, even and odd positions.
+// scalar path uses the first only.
 inline constexpr std::size_t kCountTables = 8;
 
 struct Run {
