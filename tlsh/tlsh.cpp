@@ -58,7 +58,8 @@ inline void Step(unsigned a0, unsigned a1, unsigned a2, unsigned a3, unsigned a4
                  std::uint64_t* count) {
     const std::uint64_t mask = std::uint64_t{a1 * 0x01010101u} | std::uint64_t{a2 * 0x0101u | a3 << 16} << 32;
     const std::uint64_t w = kSaltRows[a0] ^ mask;
-    const auto lane = [w](int s) { return static_cast<unsigned>(w >> (8 * s) & 0xFF); };
+    // Lane 6 is the word's top but one: the top byte is 0 in rows and mask.
+    const auto lane = [w](int s) { return static_cast<unsigned>(s == 6 ? w >> 48 : w >> (8 * s) & 0xFF); };
     checksum = Kernel::ChecksumRound(kPearson[lane(0)], checksum);
     ++count[kPearson[lane(1)] ^ a2];
     ++count[kPearson[lane(2)] ^ a3];
