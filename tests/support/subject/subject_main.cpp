@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+#include "common/unique_handle.h"
+
 namespace {
 
 void Report(const char* key, unsigned long long value, bool hex = false) {
@@ -66,9 +68,10 @@ bool StartRwxThread(const char* name, bool call_out, DWORD modifier = 0) {
     }
     void* page = ExecutablePage(code, size, modifier);
     DWORD id = 0;
-    if (page == nullptr ||
-        CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(page), nullptr, 0, &id) == nullptr)
-        return false;
+    if (page == nullptr) return false;
+    const Common::UniqueHandle thread(
+        CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(page), nullptr, 0, &id));
+    if (!thread) return false;
     const auto* started = static_cast<volatile unsigned char*>(page) + kStartedFlag;
     for (int waited = 0; *started == 0; ++waited) {
         if (waited == 10000) return false;
@@ -79,6 +82,7 @@ bool StartRwxThread(const char* name, bool call_out, DWORD modifier = 0) {
     return true;
 }
 
+// The sockets stay open for the process's life, on purpose: tests look them up.
 bool Listen() {
     WSADATA data;
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
@@ -117,10 +121,10 @@ int wmain(int argc, wchar_t** argv) {
         else if (arg == L"rwx-nocache-spin") ok = StartRwxThread("rwx_nocache_spin", false, PAGE_NOCACHE);
         else if (arg == L"worker") {
             DWORD id = 0;
-            const HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-            ok = started != nullptr && CreateThread(nullptr, 0, Worker, started, 0, &id) != nullptr &&
-                 WaitForSingleObject(started, 10000) == WAIT_OBJECT_0;
-            if (started != nullptr) CloseHandle(started);
+            const Common::UniqueHandle started(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+            const Common::UniqueHandle thread(
+                started ? CreateThread(nullptr, 0, Worker, started.Get(), 0, &id) : nullptr);
+            ok = thread && WaitForSingleObject(started.Get(), 10000) == WAIT_OBJECT_0;
             Report("worker_thread", id);
         } else if (arg == L"listen") ok = Listen();
         else if (arg.rfind(L"load=", 0) == 0) ok = LoadLibraryW(arg.c_str() + 5) != nullptr;
