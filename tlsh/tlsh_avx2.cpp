@@ -114,8 +114,12 @@ constexpr std::size_t kBlock = 32;
 
 }  // namespace
 
-TARGET std::size_t UpdateAvx2(Run& run, const std::uint8_t* data, std::size_t from, std::size_t to) {
+TARGET std::size_t UpdateAvx2(Run& shared, const std::uint8_t* data, std::size_t from, std::size_t to) {
     if (to - from < kBlock) return from;
+    // The state in a local: the vector stores go through byte pointers, which
+    // may alias anything, so the caller's checksum and count pointer would be
+    // reloaded and stored around every part of the chain.
+    Run run = shared;
     Slices t;
     for (int k = 0; k < 16; ++k)
         t.d[k] = _mm256_broadcastsi128_si256(
@@ -149,7 +153,9 @@ TARGET std::size_t UpdateAvx2(Run& run, const std::uint8_t* data, std::size_t fr
         std::memset(block.coded + n, kUncodedIndex, 8);
         block.groups = (n + 7) / 8;
     }
-    return Finish(run, blocks[b ^ 1], data, i);
+    i = Finish(run, blocks[b ^ 1], data, i);
+    shared = run;
+    return i;
 }
 
 }  // namespace Tlsh::Kernel

@@ -100,7 +100,14 @@ inline void ChainChecksum(Run& run, const std::uint8_t* checks, std::size_t from
     for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
         std::uint64_t w;
         std::memcpy(&w, checks + j, 8);
-        for (int k = 0; k < 8; ++k, w >>= 8) c = ChecksumRound(static_cast<unsigned>(w & 0xFF), c);
+        for (int k = 0; k < 8; ++k) {
+            c = ChecksumRound(static_cast<unsigned>(w & 0xFF), c);
+            // Each byte taken after the round before it, as far as the
+            // compiler knows: otherwise it takes all eight first and spills
+            // them to vector registers. The processor still takes them early.
+            w >>= 8;
+            asm("" : "+r"(w) : "r"(c));
+        }
     }
     run.checksum = c;
 }
