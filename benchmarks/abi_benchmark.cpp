@@ -169,11 +169,12 @@ std::string Utf16HexDump(const std::string& ascii) {
     return dump;
 }
 
-// 341 distinct code points spread over the whole CJK block, then a full stop:
-// every code point counted once, the hardest short text of one script.
-std::string CjkText() {
+// `count` distinct code points spread over the whole CJK block, then a full
+// stop (3 * count + 1 bytes): every code point counted once, the hardest short
+// text of one script.
+std::string CjkText(char32_t count) {
     std::string text;
-    for (char32_t i = 0; i < 341; ++i) {
+    for (char32_t i = 0; i < count; ++i) {
         const char32_t c = 0x4E00 + i * 7919 % 20992;  // 7919 is prime to 20992: no repeats
         text += {static_cast<char>(0xE0 | c >> 12), static_cast<char>(0x80 | (c >> 6 & 0x3F)),
                  static_cast<char>(0x80 | (c & 0x3F))};
@@ -252,7 +253,7 @@ std::string NeedInteger(const CallResult& r, std::uint32_t ref, std::uint64_t va
 
 std::vector<CallSpec> CallSpecs(std::uint32_t subject_pid) {
     const std::string ascii = "powershell.exe -NoProfile -ExecutionPolicy Bypass -File C:\\t\\a.ps";
-    const std::string cjk = CjkText();
+    const std::string cjk = CjkText(341), cjk4k = CjkText(1365);
     const auto none = [](const CallResult&) { return std::string(); };
     const std::string pid = std::to_string(subject_pid);
 
@@ -287,6 +288,8 @@ std::vector<CallSpec> CallSpecs(std::uint32_t subject_pid) {
          {std::nullopt, [](const CallResult& r) { return NeedInteger(r, 1, 64, "length"); }}},
         {"entropy (1 KiB CJK)", "entropy", {Arg::Str("text", cjk), Arg::OutInt("length", 1)},
          {std::nullopt, [](const CallResult& r) { return NeedInteger(r, 1, 342, "length"); }}},
+        {"entropy (4 KiB CJK)", "entropy", {Arg::Str("text", cjk4k), Arg::OutInt("length", 1)},
+         {std::nullopt, [](const CallResult& r) { return NeedInteger(r, 1, 1366, "length"); }}},
         {"entropy (64 B ASCII, bare host)", "entropy", {Arg::Str("text", ascii.substr(0, 64)), Arg::OutInt("length", 1)},
          {std::nullopt, [](const CallResult& r) { return NeedInteger(r, 1, 64, "length"); }}, true},
         {"entropy (1 KiB CJK, bare host)", "entropy", {Arg::Str("text", cjk), Arg::OutInt("length", 1)},
