@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <tuple>
 
 #include "tlsh/tlsh_kernel.h"
@@ -12,6 +11,7 @@ namespace {
 
 using Kernel::kPearson;
 using Kernel::kSaltRows;
+using Kernel::Turn;
 
 // kLengthTop[i] is the largest input length whose code is i: the digest
 // format's fixed length table. It is not the output of a formula (a log
@@ -48,22 +48,12 @@ std::uint8_t SwapNibbles(std::uint8_t v) { return static_cast<std::uint8_t>((v >
 
 constexpr std::size_t kCodedBuckets = 128;
 
-// Brings a position's next two lanes to the word's low bytes, where both are
-// read with one instruction each (the second as a high-byte register). The
-// empty asm keeps the word in such a register, and the turn a rotate.
-inline std::uint64_t Turn(std::uint64_t w) {
-    w = std::rotr(w, 16);
-    asm("" : "+Q"(w));
-    return w;
-}
-
 // One position: a0 the newest byte, a1-a4 the ones before it. The second
 // round's inputs are XORed as one word: the salt row with a mask holding each
 // salt's byte in its lane (a1 in lanes 0-3, a2 in 4-5, a3 in 6). That is one
 // load and one XOR for the seven lookups' indices instead of seven of each
 // (byte loads from the row): 10 % faster. The lanes are then read two at a
-// time from the low bytes, turning the word between pairs: six instructions
-// a position fewer than shifting each lane down, 1-4 % faster.
+// time from the low bytes, turning the word between pairs.
 static_assert(Kernel::kSecond == std::array<int, 7>{1, 1, 1, 1, 2, 2, 3} &&
               Kernel::kLast == std::array<int, 7>{0, 2, 3, 4, 3, 4, 4});
 inline void Step(unsigned a0, unsigned a1, unsigned a2, unsigned a3, unsigned a4, unsigned& checksum,
