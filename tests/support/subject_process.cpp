@@ -1,6 +1,7 @@
 #include "subject_process.h"
 
 #include <stdexcept>
+#include <string>
 
 #include "common/utf.h"
 
@@ -32,10 +33,11 @@ SubjectProcess::SubjectProcess(const std::vector<std::string>& features) {
     PROCESS_INFORMATION info{};
     const BOOL started =
         CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &info);
+    const DWORD error = started ? 0 : GetLastError();
     // The subject's ends are closed here, so the pipe ends when the subject does.
     in_read.Reset();
     out_write.Reset();
-    if (!started) throw std::runtime_error("subject: cannot start");
+    if (!started) throw std::runtime_error("subject: cannot start (error " + std::to_string(error) + ")");
     const Common::UniqueHandle thread(info.hThread);
     process_.Reset(info.hProcess);
     pid_ = info.dwProcessId;
